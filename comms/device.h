@@ -1,0 +1,104 @@
+// The per-scale record and the program-wide device list.
+#pragma once
+
+#include "comms/notify.h"
+#include "comms/settings.h"
+#include "platform/event.h"
+#include "platform/link.h"
+#include "platform/worker_thread.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Buffer size of reading field k (2 to 31), terminating NUL included: 33 for the code number,
+// part number and part name, 16 for every other field.
+constexpr int ReadingFieldSize(int k) {
+    return (k == DF_ID_CODE || k == DF_PARTS_NO || k == DF_PARTS_NAME) ? 33 : 16;
+}
+
+namespace detail {
+constexpr int ReadingFieldOffset(int k) {
+    int offset = 0;
+    for (int i = kFirstReadingField; i < k; ++i)
+        offset += ReadingFieldSize(i);
+    return offset;
+}
+} // namespace detail
+
+constexpr int kReadingBytes = detail::ReadingFieldOffset(kLastReadingField + 1);
+
+enum SessionState : int { kSessionNone = 0, kSessionGood = 1, kSessionError = 2 };
+
+struct Device {
+    Device() = default;
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    int m_index = 0;        // creation number; the wParam of every message its worker posts
+    int m_active = 1;       // takes part in transfers
+    int m_deleted = 0;      // deleted in the port dialog; kept in the list, left out of the file
+    int m_gettable = 1;     // a Get request goes to this scale
+    int m_stopping = 0;     // a stop was asked and the worker has not been seen to end
+    int m_sessionState = kSessionNone;
+
+    std::string m_name;
+    std::string m_port;
+    std::string m_baudRate;
+    std::string m_dataBits;
+    std::string m_stopBits;
+    std::string m_parity;
+    std::string m_flowControl;
+    std::string m_useEthernet; // "1" = TCP link
+    std::string m_ipAddress;
+    std::string m_tcpPort;
+
+    platform::Link m_link;      // the open serial port or connected socket
+    platform::Event StopEvent;  // auto-reset
+    platform::Event RequestEvent; // auto-reset
+    std::unique_ptr<platform::WorkerThread> m_worker;
+    NotifyWindow* m_notifyWindow = nullptr;
+    // 1 from the moment the stream engine hands a line on until the GUI thread has taken it.
+    std::atomic<int> m_readingTaken{0};
+
+    // The last trace line. Written by the worker and read by the GUI thread after a text-ready
+    // message, so it is guarded: the worker may already be writing the next line.
+    void SetLastText(std::string text);
+    std::string GetLastText() const;
+
+    // The reading fields. Parsers write them on the worker thread while holding ReadingsLock(); the
+    // GUI thread holds it while it builds the output line, so it never sees half a reading.
+    std::mutex& ReadingsLock() const { return m_readingsMutex; }
+    char* ReadingField(int k) { return m_readings.data() + detail::ReadingFieldOffset(k); }
+    const char* ReadingField(int k) const { return m_readings.data() + detail::ReadingFieldOffset(k); }
+
+private:
+    mutable std::mutex m_lastTextMutex;
+    std::string m_lastText;
+    mutable std::mutex m_readingsMutex;
+    std::array<char, kReadingBytes> m_readings{};
+};
+
+// Replaces the text of reading field k. A value longer than the field holds is not cut, since a
+// shortened number would be a wrong reading: the field is emptied and false is returned.
+bool SetReadingField(Device* dev, int k, std::string_view value);
+
+extern std::vector<std::unique_ptr<Device>> g_DeviceList; // entry i holds the Device of index i
+extern int g_DeviceCount;
+extern int g_CurrentDevice;
+
+Device* CreateDevice();
+void SetDefaultSettings(Device* dev);
+// The current scale; an index outside the list is a programming error (std::out_of_range).
+Device* GetCurrentScale();
+// Makes scale i current and returns it; nullptr (current unchanged) when i is out of range.
+Device* SelectScale(int i);
+void ClearReadings(Device* dev);
+void ZeroFill(char* buffer, int n);
+void ClearCString(char* text);
+// Empties the device list (program end, and tests).
+void DestroyDeviceList();
