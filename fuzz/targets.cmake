@@ -1,0 +1,1 @@
+# add_fuzz_target(<name>_fuzz <source> <libraries...>)
