@@ -1,0 +1,20 @@
+#include "app/gui_base/message_box.h"
+
+#include "app/gui_base/text.h"
+
+#include <wx/msgdlg.h>
+
+namespace {
+MessageBoxHook& Hook() {
+    static MessageBoxHook hook;
+    return hook;
+}
+} // namespace
+
+int PondraMessageBox(const std::string& text, long style, wxWindow* parent, const std::string& caption) {
+    if (Hook())
+        return Hook()(text, caption, style);
+    return wxMessageBox(FromBytes(text), FromBytes(caption), style, parent);
+}
+
+void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }

@@ -1,0 +1,18 @@
+// Every message box of the program goes through here, so that GUI tests can answer boxes without a
+// person at the screen.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <wx/defs.h>
+
+class wxWindow;
+
+// Shows a modal message box (style: wxOK, wxYES_NO, wxICON_... flags) and returns wxOK, wxYES, wxNO
+// or wxCANCEL as wxMessageBox does.
+int PondraMessageBox(const std::string& text, long style = wxOK | wxICON_EXCLAMATION, wxWindow* parent = nullptr,
+                     const std::string& caption = "Pondra");
+
+// Test hook: when set, boxes are not shown; the hook gets text, caption and style and answers.
+using MessageBoxHook = std::function<int(const std::string& text, const std::string& caption, long style)>;
+void SetMessageBoxHook(MessageBoxHook hook);
