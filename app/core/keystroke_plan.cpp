@@ -7,7 +7,8 @@ namespace {
 
 // Modifiers of the control bytes 1 to 8 (0 = not a command; 8 presses the key alone).
 constexpr std::array<int, 9> kCommandModifiers{
-    -1, kKeyShift, kKeyCtrl, kKeyAlt, kKeyShift | kKeyAlt, kKeyCtrl | kKeyAlt, kKeyCtrl | kKeyShift | kKeyAlt, -1, 0,
+    -1, kKeyShift, kKeyCtrl, kKeyAlt, kKeyShift | kKeyAlt, kKeyCtrl | kKeyAlt, kKeyCtrl | kKeyShift | kKeyAlt,
+    -1, 0,
 };
 
 } // namespace
