@@ -194,7 +194,7 @@ std::string FormatFieldValue(std::string value, const FieldFormat& format, int m
     if (!value.empty() && value.front() == '.')
         value.insert(0, 1, '0');
     else if (value.empty())
-        value = "0";
+        value.push_back('0');
     if (!HasDigit(value))
         return value;
 

@@ -1,2 +1,7 @@
 # add_fuzz_target(<name>_fuzz <source> <libraries...>)
 add_fuzz_target(formatter_fuzz formatter_fuzz.cpp pondra_comms)
+add_fuzz_target(tr70_fuzz tr70_fuzz.cpp pondra_comms)
+add_fuzz_target(tc180_fuzz tc180_fuzz.cpp pondra_comms)
+add_fuzz_target(ts440_fuzz ts440_fuzz.cpp pondra_comms)
+add_fuzz_target(tr24_fuzz tr24_fuzz.cpp pondra_comms)
+add_fuzz_target(tr11_fuzz tr11_fuzz.cpp pondra_comms)

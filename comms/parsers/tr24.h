@@ -1,0 +1,8 @@
+// Frame parser of the TR-24 scale: line-coded net and tare records after an optional STX.
+#pragma once
+
+#include "comms/device.h"
+
+// Parses one received line (NUL-terminated, up to and including its LF) into the scale's reading
+// fields and posts the text-ready message. Runs on the scale's worker under its readings lock.
+void ParseTr24Frame(char* line, Device* dev);

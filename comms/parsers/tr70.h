@@ -1,0 +1,8 @@
+// Frame parser of the TR-70 and TRX-3005 scales: line-coded records with 22 field codes.
+#pragma once
+
+#include "comms/device.h"
+
+// Parses one received line (NUL-terminated, up to and including its LF) into the scale's reading
+// fields and posts the text-ready message. Runs on the scale's worker under its readings lock.
+void ParseTr70Frame(char* line, Device* dev);
