@@ -1,23 +1,44 @@
 #include "platform/link.h"
 
+#include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsUntil(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    // Round up so that a wait never ends a fraction of a millisecond before its deadline.
+    return left < 0 ? 0 : static_cast<int>(left) + 1;
+}
+
+} // namespace
 
 struct Link::Channel {
-    Channel(int fd, Kind kind) : fd(fd), kind(kind), wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    Channel(int fd, Kind kind) : fd(fd), kind(kind), wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+    }
     ~Channel() {
         ::close(fd);
         if (wakeFd >= 0)
             ::close(wakeFd);
     }
-    // Makes every pending and later poll on this channel return at once.
+    // Makes every pending and later wait on this channel return at once.
     void Shutdown() {
+        closed.store(true, std::memory_order_release);
         if (wakeFd >= 0) {
             uint64_t one = 1;
             [[maybe_unused]] ssize_t n = ::write(wakeFd, &one, sizeof one);
@@ -25,29 +46,58 @@ struct Link::Channel {
         if (kind == Kind::Socket)
             ::shutdown(fd, SHUT_RDWR);
     }
-    // Waits until the descriptor is readable; 1 readable, 0 time-out, -1 closed or failed.
-    int WaitReadable(int timeoutMs) {
-        pollfd fds[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    bool IsClosed() const { return closed.load(std::memory_order_acquire); }
+    // Waits until the descriptor is ready for `events` or the deadline passes (none = no
+    // deadline); 1 ready, 0 time-out, -1 closed or failed.
+    int WaitReady(short events, const Clock::time_point* deadline) {
+        pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
         for (;;) {
-            int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                            deadline - std::chrono::steady_clock::now())
-                                            .count());
-            int r = ::poll(fds, wakeFd >= 0 ? 2 : 1, left < 0 ? 0 : left);
+            if (IsClosed())
+                return -1;
+            int r = ::poll(fds, wakeFd >= 0 ? 2 : 1, deadline ? MillisecondsUntil(*deadline) : -1);
             if (r < 0 && errno == EINTR)
                 continue;
             if (r < 0 || (fds[1].revents & POLLIN))
                 return -1;
-            if (r == 0)
-                return 0;
-            if (fds[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))
+            if (fds[0].revents & (events | POLLHUP | POLLERR | POLLNVAL))
                 return 1;
+            if (deadline && Clock::now() >= *deadline)
+                return 0;
+        }
+    }
+    // Fills the receive buffer with what the descriptor holds: true when bytes were taken, false
+    // when nothing is there yet; a broken link sets `failed`.
+    bool Fill() {
+        for (;;) {
+            ssize_t n = ::read(fd, pending.data(), pending.size());
+            if (n > 0) {
+                pendingStart = 0;
+                pendingEnd = static_cast<std::size_t>(n);
+                return true;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return false;
+            // End of file on a readable descriptor: the peer closed the connection or the line
+            // was hung up (a pseudo-terminal whose other side closed reports EIO).
+            failed = true;
+            return false;
         }
     }
 
     const int fd;
     const Kind kind;
     const int wakeFd;
+    std::atomic<bool> closed{false};
+
+    // Bytes read from the descriptor and not yet handed to a caller. Reading in blocks keeps the
+    // one-byte reads of the engines cheap: one system call per block instead of two per byte.
+    std::mutex readMutex;
+    std::array<unsigned char, 4096> pending{};
+    std::size_t pendingStart = 0;
+    std::size_t pendingEnd = 0;
+    bool failed = false;
 };
 
 Link::~Link() { Close(); }
@@ -82,21 +132,36 @@ ReadStatus Link::Read(void* buffer, std::size_t count, std::size_t* got, int tot
     auto channel = Current();
     if (!channel)
         return ReadStatus::Failed;
+    std::lock_guard<std::mutex> readLock(channel->readMutex);
     auto* bytes = static_cast<unsigned char*>(buffer);
+    const auto start = Clock::now();
+    const auto totalDeadline = start + std::chrono::milliseconds(totalTimeoutMs);
     while (*got < count) {
-        int timeout = (*got == 0 || intervalTimeoutMs <= 0) ? totalTimeoutMs : intervalTimeoutMs;
-        int ready = channel->WaitReadable(timeout);
+        if (channel->IsClosed())
+            return ReadStatus::Failed;
+        if (channel->pendingStart < channel->pendingEnd) {
+            std::size_t n = std::min(count - *got, channel->pendingEnd - channel->pendingStart);
+            std::memcpy(bytes + *got, channel->pending.data() + channel->pendingStart, n);
+            channel->pendingStart += n;
+            *got += n;
+            if (channel->kind == Kind::Socket)
+                break;
+            continue;
+        }
+        if (channel->failed)
+            return *got > 0 ? ReadStatus::Data : ReadStatus::Failed;
+        if (channel->Fill())
+            continue;
+        if (channel->failed)
+            continue;
+        auto deadline = totalDeadline;
+        if (*got > 0 && intervalTimeoutMs > 0)
+            deadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(intervalTimeoutMs));
+        int ready = channel->WaitReady(POLLIN, &deadline);
         if (ready < 0)
             return ReadStatus::Failed;
         if (ready == 0)
             break;
-        ssize_t n = ::read(channel->fd, bytes + *got, count - *got);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        // End of file on a readable descriptor: the peer closed the connection or hung up the line.
-        if (n <= 0)
-            return ReadStatus::Failed;
-        *got += static_cast<std::size_t>(n);
     }
     return *got > 0 ? ReadStatus::Data : ReadStatus::Timeout;
 }
@@ -108,13 +173,16 @@ bool Link::Write(const void* buffer, std::size_t count) {
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
-        ssize_t n = channel->kind == Kind::Socket ? ::send(channel->fd, bytes + done, count - done, MSG_NOSIGNAL)
-                                                  : ::write(channel->fd, bytes + done, count - done);
+        if (channel->IsClosed())
+            return false;
+        ssize_t n = channel->kind == Kind::Socket
+                        ? ::send(channel->fd, bytes + done, count - done, MSG_NOSIGNAL | MSG_DONTWAIT)
+                        : ::write(channel->fd, bytes + done, count - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd pfd{channel->fd, POLLOUT, 0};
-            if (::poll(&pfd, 1, 1000) <= 0)
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            // The line is busy: wait for room as long as it takes; Close ends the wait.
+            if (channel->WaitReady(POLLOUT, nullptr) < 0)
                 return false;
             continue;
         }

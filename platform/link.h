@@ -1,8 +1,8 @@
 // The open link to a scale: one file descriptor (a serial port or a connected TCP socket) read by
 // the scale's worker and closed by the GUI thread. It is isolated here because closing a
 // descriptor under a blocked reader is unsafe on POSIX: descriptor numbers are reused at once.
-// Close() therefore wakes every pending read and the descriptor is released only when the last
-// read that could still use it has returned.
+// Close() therefore wakes every pending read and write, and the descriptor is released only when
+// the last call that could still use it has returned.
 #pragma once
 
 #include <cstddef>
@@ -26,18 +26,22 @@ public:
     Link& operator=(const Link&) = delete;
     ~Link();
 
-    // Takes ownership of an open descriptor; closes any link held before.
+    // Takes ownership of an open descriptor and switches it to non-blocking mode (waits are done
+    // by poll, so that Close can interrupt them); closes any link held before.
     void Attach(int fd, Kind kind);
     bool IsOpen() const;
     // The kind of the open link (Serial when none is open).
     Kind GetKind() const;
 
-    // Reads up to `count` bytes. The read returns when `count` bytes arrived, when no first byte
-    // came within `totalTimeoutMs`, or when a gap between two bytes is longer than
-    // `intervalTimeoutMs` (0 = no interval limit). `*got` holds the bytes read.
+    // Reads up to `count` bytes. A serial read returns when `count` bytes arrived, when no byte
+    // came within `totalTimeoutMs` of the start, or when a gap between two bytes is longer than
+    // `intervalTimeoutMs` (0 = no interval limit). A socket read returns as soon as some bytes
+    // arrived. `*got` holds the bytes read; bytes that arrived before a failure are reported as
+    // Data, and the failure is seen by the next read.
     ReadStatus Read(void* buffer, std::size_t count, std::size_t* got, int totalTimeoutMs,
                     int intervalTimeoutMs = 0);
-    // Writes all bytes; false when the link is closed or the write failed.
+    // Writes all bytes, waiting as long as the line needs; false when the link is closed (also
+    // while waiting) or the write failed.
     bool Write(const void* buffer, std::size_t count);
     // Closes the link from any thread; pending and later reads and writes fail at once.
     void Close();

@@ -1,0 +1,39 @@
+#include "comms/engine_support.h"
+
+#include "comms/link.h"
+
+#include <cstddef>
+#include <mutex>
+
+bool IsTestMode() { return g_OutMode == "Test"; }
+
+bool StopSeen(Device* dev) { return dev->StopEvent.Wait(0); }
+
+ByteRead ReadOneByte(Device* dev, char* byte) {
+    char received = 0;
+    std::size_t got = 0;
+    if (!ReadDevice(dev, &received, 1, &got))
+        return ByteRead::Failed;
+    if (got == 0)
+        return ByteRead::Timeout;
+    *byte = received;
+    return ByteRead::Data;
+}
+
+bool WriteBytes(Device* dev, const char* bytes, int count) {
+    return WriteDevice(dev, bytes, count > 0 ? static_cast<std::size_t>(count) : 0);
+}
+
+bool FrameWanted(const LineBuffer& line) { return !line.Overlong() || IsTestMode(); }
+
+bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line) {
+    if (IsTestMode()) {
+        TraceBytes(line.Data(), kTraceReceived, true, dev, line.Length());
+        return true;
+    }
+    if (line.Overlong() || !parser)
+        return false;
+    std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+    parser(line.Data(), dev);
+    return true;
+}

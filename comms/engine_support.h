@@ -1,0 +1,73 @@
+// What every run-mode engine shares: the control bytes, the line buffer that collects one frame,
+// one-byte reads, the stop check, "Test" mode, and handing a finished frame on.
+#pragma once
+
+#include "comms/session.h"
+
+#include <algorithm>
+#include <array>
+
+constexpr char kEOT = 0x04;
+constexpr char kACK = 0x06;
+constexpr char kSTX = 0x02;
+constexpr char kETX = 0x03;
+constexpr char kLF = 0x0A;
+constexpr char kDC1 = 0x11;
+constexpr char kNAK = 0x15;
+constexpr char kCAN = 0x18;
+
+inline bool IsNakOrCan(char byte) { return byte == kNAK || byte == kCAN; }
+
+// The bytes of one frame, up to and including its LF; at most 255 bytes, always NUL-terminated.
+// A frame that grows past 255 bytes is overlong: its first 255 bytes are kept, the rest is
+// discarded until the frame's LF, and the frame is never handed to a parser (a cut frame would
+// be a wrong reading). In "Test" mode the kept bytes are still traced, so the user sees them.
+class LineBuffer {
+public:
+    static constexpr int kSize = 256;
+    static constexpr int kMaxFrame = kSize - 1;
+
+    void Append(char byte) {
+        if (m_length < kMaxFrame)
+            m_bytes[m_length++] = byte;
+        else
+            m_overlong = true;
+    }
+    // Empties the buffer (and forgets an overlong frame).
+    void Clear() {
+        std::fill(m_bytes.begin(), m_bytes.begin() + m_length, '\0');
+        m_length = 0;
+        m_overlong = false;
+    }
+    char* Data() { return m_bytes.data(); }
+    const char* Data() const { return m_bytes.data(); }
+    int Length() const { return m_length; }
+    bool Overlong() const { return m_overlong; }
+
+private:
+    std::array<char, kSize> m_bytes{};
+    int m_length = 0;
+    bool m_overlong = false;
+};
+
+// True when the output mode is "Test" (looked up afresh at every call).
+bool IsTestMode();
+
+// A zero-time look at the stop event; an auto-reset event, so a stop is seen once.
+bool StopSeen(Device* dev);
+
+enum class ByteRead { Data, Timeout, Failed };
+// Reads one byte from the scale's link. On Timeout and Failed `*byte` is left as it was.
+ByteRead ReadOneByte(Device* dev, char* byte);
+
+// Writes `count` bytes to the scale's link; false when the write failed.
+bool WriteBytes(Device* dev, const char* bytes, int count);
+
+// True when the frame in `line` would be handed on by HandOnFrame (an overlong frame is not,
+// outside "Test" mode).
+bool FrameWanted(const LineBuffer& line);
+
+// Hands a finished frame on: outside "Test" mode to the parser, which runs holding the
+// scale's readings lock so that the GUI thread never sees half a reading; in "Test" mode to the
+// trace, as received with line end. Returns false when the frame was dropped as overlong.
+bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line);

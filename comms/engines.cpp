@@ -1,0 +1,145 @@
+#include "comms/engines.h"
+
+#include "comms/engine_support.h"
+
+#include <cstring>
+
+namespace {
+
+void EndSession(Device* dev, int code) {
+    if (code == kStatusStopped)
+        PostSessionStopped(dev);
+    else
+        PostSessionError(dev, code);
+}
+
+// A link that failed ends the session: as a stop when the user stopped the scale (Stop closes
+// the link under a waiting read), otherwise as a read failure.
+void EndAfterFailedRead(Device* dev) { EndSession(dev, StopSeen(dev) ? kStatusStopped : kStatusReadError); }
+
+constexpr int kNakCanLimit = 10;
+
+} // namespace
+
+void StreamEngine(Device* dev, FrameParser parser) {
+    if (StopSeen(dev))
+        return EndSession(dev, kStatusStopped);
+
+    // Synchronise on the first LF; the bytes before it are the tail of a frame already under way.
+    char byte = 0;
+    for (;;) {
+        ByteRead read = ReadOneByte(dev, &byte);
+        if (read == ByteRead::Failed)
+            return EndAfterFailedRead(dev);
+        if (read == ByteRead::Timeout)
+            return EndSession(dev, kStatusReadError);
+        if (byte == kLF)
+            break;
+        if (StopSeen(dev))
+            return EndSession(dev, kStatusStopped);
+    }
+
+    LineBuffer line;
+    byte = 0;
+    bool oneEmptyRead = false;
+    for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed; read = ReadOneByte(dev, &byte)) {
+        if (StopSeen(dev))
+            return EndSession(dev, kStatusStopped);
+        if (read == ByteRead::Timeout) {
+            // One silent second may be a pause between frames; two in a row mean the scale is gone.
+            if (oneEmptyRead)
+                return EndSession(dev, kStatusReadError);
+            oneEmptyRead = true;
+            continue;
+        }
+        oneEmptyRead = false;
+        line.Append(byte);
+        if (byte != kLF)
+            continue;
+        // Hand the frame on only when the GUI thread has taken the previous reading. The flag is
+        // set before the hand-on, since the GUI thread clears it as soon as it has the reading.
+        int untaken = 0;
+        if (FrameWanted(line) && dev->m_readingTaken.compare_exchange_strong(untaken, 1))
+            HandOnFrame(dev, parser, line);
+        line.Clear();
+        byte = 0;
+    }
+    EndAfterFailedRead(dev);
+}
+
+void CommandEngine(Device* dev, FrameParser parser, const char* command) {
+    if (!command)
+        command = "";
+    const int commandLength = static_cast<int>(std::strlen(command));
+    LineBuffer line;
+    for (;;) {
+        int event = platform::WaitForAny({&dev->StopEvent, &dev->RequestEvent});
+        if (event == 0)
+            return EndSession(dev, kStatusStopped);
+        if (event != 1)
+            continue;
+
+        if (!WriteBytes(dev, command, commandLength))
+            return EndSession(dev, kStatusWriteError);
+        const bool test = IsTestMode();
+        if (test)
+            TraceString(command, kTraceSent, true, dev);
+
+        line.Clear();
+        char byte = 0;
+        int nakCanCount = 0;
+        // A read that fails outright abandons the transaction quietly; the next request tries again.
+        for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed; read = ReadOneByte(dev, &byte)) {
+            if (StopSeen(dev))
+                return EndSession(dev, kStatusStopped);
+            if (read == ByteRead::Timeout)
+                return EndSession(dev, kStatusReadError);
+            if (IsNakOrCan(byte)) {
+                if (IsTestMode())
+                    line.Append(byte);
+                if (++nakCanCount >= kNakCanLimit) {
+                    if (IsTestMode())
+                        TraceBytes(line.Data(), kTraceReceived, true, dev, line.Length());
+                    return EndSession(dev, kStatusScaleError);
+                }
+                // Outside "Test" mode the scale's refusal discards what came so far: the frame
+                // starts again.
+                if (!IsTestMode())
+                    line.Clear();
+                continue;
+            }
+            line.Append(byte);
+            if (byte == kLF) {
+                HandOnFrame(dev, parser, line);
+                line.Clear();
+                break;
+            }
+        }
+    }
+}
+
+void ManualEngine(Device* dev, FrameParser parser) {
+    if (StopSeen(dev))
+        return EndSession(dev, kStatusStopped);
+    LineBuffer line;
+    char byte = 0;
+    for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed; read = ReadOneByte(dev, &byte)) {
+        if (StopSeen(dev))
+            return EndSession(dev, kStatusStopped);
+        // Silence is normal: the scale sends only when its operator presses the print key.
+        if (read == ByteRead::Timeout)
+            continue;
+        if (IsNakOrCan(byte)) {
+            if (IsTestMode())
+                TraceByte(byte, kTraceReceived, true, dev);
+            return EndSession(dev, kStatusReadError);
+        }
+        line.Append(byte);
+        if (byte == kLF) {
+            HandOnFrame(dev, parser, line);
+            line.Clear();
+        }
+        byte = 0;
+    }
+    EndAfterFailedRead(dev);
+}
