@@ -97,7 +97,9 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
             parityBits = row.cflag;
     tio.c_cflag |= parityBits;
     tio.c_ispeed = tio.c_ospeed = static_cast<speed_t>(config.baudRate);
-    tio.c_cc[VMIN] = 0;
+    // One byte satisfies a read, and an empty non-blocking read then says EAGAIN; with VMIN 0 it
+    // would return 0, which is also how a hung-up line is reported.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
 
     if (::ioctl(fd, TCSETS2, &tio) != 0) {

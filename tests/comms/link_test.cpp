@@ -1,0 +1,320 @@
+#include "comms/link.h"
+#include "platform/serial_port.h"
+#include "support/sim_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DestroyDeviceList();
+        dev = CreateDevice();
+    }
+    void TearDown() override {
+        CloseDevice(dev);
+        DestroyDeviceList();
+    }
+    Device* dev = nullptr;
+};
+
+double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// A loopback port on which nothing listens (bound and released again).
+int FreeTcpPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+TEST_F(LinkTest, SerialSettingsChecksRunInOrderAndConcatenate) {
+    struct Case {
+        const char *baud, *dataBits, *stopBits, *parity, *flow, *expected;
+    } cases[] = {
+        {"9600", "8", "1", "Even", "None", ""},
+        {"110", "4", "1.5", "Mark", "XOn/XOff", ""},
+        {"115200", "5", "2", "Space", "Hardware", ""},
+        {"14400", "7", "1", "Odd", "None", ""},
+        {"9600 ", "8", "1", "None", "None", "Invalid baud rate setting!"},
+        {"96000", "8", "1", "None", "None", "Invalid baud rate setting!"},
+        {"", "8", "1", "None", "None", "Invalid baud rate setting!"},
+        {"9600", "9", "1", "None", "None", "Invalid data bits setting!"},
+        {"9600", "8", "1.50", "None", "None", "Invalid stop bit setting!"},
+        {"9600", "8", "1", "even", "None", "Invalid parity setting!"},
+        {"9600", "8", "1", "None", "Xon/Xoff", "Invalid flow control setting!"},
+        {"9600 ", "8", "1", "Bad", "None", "Invalid baud rate setting!Invalid parity setting!"},
+        {"x", "3", "0", "", "RTS",
+         "Invalid baud rate setting!Invalid data bits setting!Invalid stop bit setting!Invalid parity setting!"
+         "Invalid flow control setting!"},
+    };
+    for (const auto& c : cases) {
+        dev->m_baudRate = c.baud;
+        dev->m_dataBits = c.dataBits;
+        dev->m_stopBits = c.stopBits;
+        dev->m_parity = c.parity;
+        dev->m_flowControl = c.flow;
+        EXPECT_EQ(ValidateSerialSettings(dev), c.expected) << c.baud << "/" << c.dataBits << "/" << c.stopBits;
+    }
+}
+
+TEST_F(LinkTest, EthernetSettingsCheckAddressThenPort) {
+    struct Case {
+        const char *ip, *port;
+        bool checkPort;
+        const char* expected;
+    } cases[] = {
+        {"127.0.0.1", "80", true, ""},
+        {"192.168.1.10", "65535", true, ""},
+        {"10.0.0.1", "1", true, ""},
+        {"127.0.0.1", "080", true, "Invalid ethernet port number 080"},
+        {"127.0.0.1", " 80", true, "Invalid ethernet port number  80"},
+        {"127.0.0.1", "80a", true, "Invalid ethernet port number 80a"},
+        {"127.0.0.1", "0", true, "Invalid ethernet port number 0"},
+        {"127.0.0.1", "65536", true, "Invalid ethernet port number 65536"},
+        {"127.0.0.1", "-80", true, "Invalid ethernet port number -80"},
+        {"127.0.0.1", "99999999999999999999", true, "Invalid ethernet port number 99999999999999999999"},
+        {"127.0.0.1", "", true, "Invalid ethernet port number "},
+        {"127.0.0.1", "junk", false, ""},
+        {"256.1.1.1", "80", true, "Invalid ethernet ip address 256.1.1.1 (error code 22)"},
+        {"1.2.3", "bad", true, "Invalid ethernet ip address 1.2.3 (error code 22)"},
+        {"scale.local", "80", true, "Invalid ethernet ip address scale.local (error code 22)"},
+        {"", "80", false, "Invalid ethernet ip address  (error code 22)"},
+    };
+    for (const auto& c : cases) {
+        dev->m_ipAddress = c.ip;
+        dev->m_tcpPort = c.port;
+        EXPECT_EQ(CheckEthernetSettings(dev, c.checkPort), c.expected) << c.ip << ":" << c.port;
+    }
+}
+
+TEST(SerialDevicePathTest, MapsPortNamesToDevices) {
+    struct Case {
+        const char *name, *path;
+    } cases[] = {
+        {"COM1", "/dev/ttyS0"},   {"COM12", "/dev/ttyS11"},       {"/dev/pts/7", "/dev/pts/7"},
+        {"ttyUSB0", "/dev/ttyUSB0"}, {"COM0", "/dev/COM0"},       {"COMx", "/dev/COMx"},
+        {"COM", "/dev/COM"},      {"COM1a", "/dev/COM1a"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::SerialDevicePath(c.name), c.path) << c.name;
+}
+
+TEST_F(LinkTest, OpeningFailuresGiveTheirMessages) {
+    // A port that does not exist is reported after the pause.
+    dev->m_port = "/dev/pondra-no-such-port";
+    auto start = Clock::now();
+    EXPECT_EQ(OpenDeviceLink(dev), "Error opening /dev/pondra-no-such-port");
+    EXPECT_GE(SecondsSince(start), 1.9);
+    EXPECT_FALSE(dev->m_link.IsOpen());
+
+    // A device that is no serial port.
+    dev->m_port = "/dev/null";
+    EXPECT_EQ(OpenDeviceLink(dev), "Error initialise communication parameters!");
+    EXPECT_FALSE(dev->m_link.IsOpen());
+
+    // Four data bits pass the check but no Linux port can run them.
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(dev);
+    dev->m_dataBits = "4";
+    EXPECT_EQ(OpenDeviceLink(dev), "Fail to initialise comm port!");
+    EXPECT_FALSE(dev->m_link.IsOpen());
+
+    // The settings check comes first and opens nothing.
+    dev->m_dataBits = "8";
+    dev->m_baudRate = "9601";
+    EXPECT_EQ(OpenDeviceLink(dev), "Invalid baud rate setting!");
+    EXPECT_FALSE(dev->m_link.IsOpen());
+}
+
+TEST_F(LinkTest, PortInUseIsRefused) {
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(dev);
+    ASSERT_EQ(OpenDeviceLink(dev), "");
+    Device* second = CreateDevice();
+    scale.Attach(second);
+    EXPECT_EQ(OpenDeviceLink(second), "Error opening " + scale.PortPath());
+    EXPECT_FALSE(second->m_link.IsOpen());
+    // Released on close: the port can be opened again.
+    CloseDevice(dev);
+    EXPECT_EQ(OpenDeviceLink(second), "");
+    CloseDevice(second);
+}
+
+TEST_F(LinkTest, SerialPortPassesEveryByteUnchanged) {
+    // Parity and odd baud rates must not stop a pseudo-terminal from opening.
+    for (const char* parity : {"Even", "Odd", "Mark", "Space", "None"}) {
+        sim::SimScale scale(sim::SimScale::Pty);
+        scale.Attach(dev);
+        dev->m_parity = parity;
+        dev->m_baudRate = "14400";
+        dev->m_stopBits = "1.5";
+        ASSERT_EQ(OpenDeviceLink(dev), "") << parity;
+        const std::string bytes("A\r\n\x03\x11\x13\x7f\xff\0Z", 10);
+        scale.Run({sim::Send(bytes), sim::Expect(bytes)});
+        std::string received;
+        char buffer[16];
+        std::size_t got = 0;
+        while (received.size() < bytes.size() && ReadDevice(dev, buffer, sizeof buffer, &got) && got > 0)
+            received.append(buffer, got);
+        EXPECT_EQ(received, bytes) << parity;
+        EXPECT_TRUE(WriteDevice(dev, bytes.data(), bytes.size()));
+        EXPECT_TRUE(scale.Finish()) << scale.Failure();
+        CloseDevice(dev);
+    }
+}
+
+TEST_F(LinkTest, SerialReadEndsOnIntervalAndTotalTimeOuts) {
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(dev);
+    ASSERT_EQ(OpenDeviceLink(dev), "");
+    char buffer[10];
+    std::size_t got = 0;
+    auto start = Clock::now();
+    EXPECT_TRUE(ReadDevice(dev, buffer, 1, &got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_NEAR(SecondsSince(start), 1.0, 0.2);
+
+    scale.Run({sim::Send("abc"), sim::Pause(300ms), sim::Send("de")});
+    start = Clock::now();
+    EXPECT_TRUE(ReadDevice(dev, buffer, sizeof buffer, &got));
+    EXPECT_EQ(std::string(buffer, got), "abcde");
+    // The read ends 500 ms after the last byte, within the 1000 ms total.
+    EXPECT_NEAR(SecondsSince(start), 0.8, 0.2);
+    EXPECT_TRUE(scale.Finish()) << scale.Failure();
+}
+
+TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
+    const std::string port = std::to_string(FreeTcpPort());
+    dev->m_useEthernet = "1";
+    dev->m_ipAddress = "127.0.0.1";
+    dev->m_tcpPort = port;
+    auto start = Clock::now();
+    EXPECT_EQ(OpenDeviceLink(dev), "Timeout error connecting to ethernet device at 127.0.0.1:" + port + ".");
+    EXPECT_NEAR(SecondsSince(start), 1.0, 0.3);
+    EXPECT_FALSE(dev->m_link.IsOpen());
+}
+
+TEST_F(LinkTest, TcpLinkReadsWritesTimesOutAndSeesPeerClose) {
+    sim::SimScale scale(sim::SimScale::Tcp);
+    scale.Attach(dev);
+    ASSERT_EQ(OpenDeviceLink(dev), "");
+    scale.Run({sim::Expect("\x05"), sim::Send("ST,+1.0kg\r\n"), sim::Pause(1300ms), sim::Hangup()});
+    ASSERT_TRUE(WriteDevice(dev, "\x05", 1));
+    char buffer[64];
+    std::size_t got = 0;
+    std::string received;
+    while (received.size() < 11 && ReadDevice(dev, buffer, sizeof buffer, &got) && got > 0)
+        received.append(buffer, got);
+    EXPECT_EQ(received, "ST,+1.0kg\r\n");
+    auto start = Clock::now();
+    EXPECT_TRUE(ReadDevice(dev, buffer, 1, &got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_NEAR(SecondsSince(start), 1.0, 0.2);
+    // The peer closes: the read fails.
+    EXPECT_FALSE(ReadDevice(dev, buffer, 1, &got));
+    EXPECT_EQ(got, 0u);
+    EXPECT_TRUE(scale.Finish()) << scale.Failure();
+}
+
+// Stop closes the link from the GUI thread while the worker waits in a read: the read must fail
+// at once, not at the end of its time-out.
+TEST_F(LinkTest, CloseWakesABlockedReaderAtOnce) {
+    for (auto transport : {sim::SimScale::Pty, sim::SimScale::Tcp}) {
+        sim::SimScale scale(transport);
+        scale.Attach(dev);
+        ASSERT_EQ(OpenDeviceLink(dev), "");
+        std::atomic<bool> result{true};
+        std::atomic<double> returnedAt{0};
+        auto start = Clock::now();
+        std::thread reader([&] {
+            char byte;
+            std::size_t got;
+            result = ReadDevice(dev, &byte, 1, &got);
+            returnedAt = SecondsSince(start);
+        });
+        std::this_thread::sleep_for(200ms);
+        CloseDevice(dev);
+        reader.join();
+        EXPECT_FALSE(result);
+        EXPECT_LT(returnedAt - 0.2, 0.1) << "transport " << transport;
+        EXPECT_FALSE(dev->m_link.IsOpen());
+        CloseDevice(dev); // a second close does nothing
+        char byte = 0;
+        std::size_t got = 0;
+        EXPECT_FALSE(ReadDevice(dev, &byte, 1, &got));
+        EXPECT_FALSE(WriteDevice(dev, &byte, 1));
+    }
+}
+
+TEST_F(LinkTest, CloseWakesAWriterBlockedOnAFullLine) {
+    sim::SimScale scale(sim::SimScale::Pty); // the scale never reads: the line fills up
+    scale.Attach(dev);
+    ASSERT_EQ(OpenDeviceLink(dev), "");
+    std::atomic<bool> result{true};
+    std::thread writer([&] {
+        const std::string block(4096, 'x');
+        while (result)
+            result = WriteDevice(dev, block.data(), block.size());
+    });
+    std::this_thread::sleep_for(300ms);
+    auto start = Clock::now();
+    CloseDevice(dev);
+    writer.join();
+    EXPECT_FALSE(result);
+    EXPECT_LT(SecondsSince(start), 0.2);
+}
+
+// Closing races with reads many times over; the sanitizer build checks that no read ever touches
+// a released descriptor.
+TEST_F(LinkTest, CloseRacingWithReadsIsSafe) {
+    for (auto transport : {sim::SimScale::Pty, sim::SimScale::Tcp}) {
+        sim::SimScale scale(transport);
+        scale.Attach(dev);
+        for (int i = 0; i < 100; ++i) {
+            ASSERT_EQ(OpenDeviceLink(dev), "");
+            if (transport == sim::SimScale::Tcp) {
+                ASSERT_TRUE(scale.WaitForConnection());
+            }
+            std::atomic<bool> running{true};
+            std::thread reader([&] {
+                char buffer[8];
+                std::size_t got;
+                while (running && ReadDevice(dev, buffer, sizeof buffer, &got)) {
+                }
+            });
+            // Bytes in flight while the link closes.
+            std::string bytes(64, 'a');
+            if (int fd = scale.LineFd(); fd >= 0) {
+                [[maybe_unused]] auto n = ::write(fd, bytes.data(), bytes.size());
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(50 * (i % 10)));
+            CloseDevice(dev);
+            running = false;
+            reader.join();
+            if (transport == sim::SimScale::Tcp) {
+                scale.Run({sim::Hangup()});
+                ASSERT_TRUE(scale.Finish()) << scale.Failure();
+            }
+        }
+    }
+}
+
+} // namespace
