@@ -5,9 +5,13 @@
 #include <cstddef>
 #include <mutex>
 
-bool IsTestMode() { return g_OutMode == "Test"; }
+bool IsTestMode() {
+    return g_OutMode == "Test";
+}
 
-bool StopSeen(Device* dev) { return dev->StopEvent.Wait(0); }
+bool StopSeen(Device* dev) {
+    return dev->StopEvent.Wait(0);
+}
 
 ByteRead ReadOneByte(Device* dev, char* byte) {
     char received = 0;
@@ -24,7 +28,9 @@ bool WriteBytes(Device* dev, const char* bytes, int count) {
     return WriteDevice(dev, bytes, count > 0 ? static_cast<std::size_t>(count) : 0);
 }
 
-bool FrameWanted(const LineBuffer& line) { return !line.Overlong() || IsTestMode(); }
+bool FrameWanted(const LineBuffer& line) {
+    return !line.Overlong() || IsTestMode();
+}
 
 bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line) {
     if (IsTestMode()) {

@@ -16,7 +16,9 @@ constexpr char kDC1 = 0x11;
 constexpr char kNAK = 0x15;
 constexpr char kCAN = 0x18;
 
-inline bool IsNakOrCan(char byte) { return byte == kNAK || byte == kCAN; }
+inline bool IsNakOrCan(char byte) {
+    return byte == kNAK || byte == kCAN;
+}
 
 // The bytes of one frame, up to and including its LF; at most 255 bytes, always NUL-terminated.
 // A frame that grows past 255 bytes is overlong: its first 255 bytes are kept, the rest is

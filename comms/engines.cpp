@@ -15,7 +15,9 @@ void EndSession(Device* dev, int code) {
 
 // A link that failed ends the session: as a stop when the user stopped the scale (Stop closes
 // the link under a waiting read), otherwise as a read failure.
-void EndAfterFailedRead(Device* dev) { EndSession(dev, StopSeen(dev) ? kStatusStopped : kStatusReadError); }
+void EndAfterFailedRead(Device* dev) {
+    EndSession(dev, StopSeen(dev) ? kStatusStopped : kStatusReadError);
+}
 
 constexpr int kNakCanLimit = 10;
 
@@ -89,7 +91,8 @@ void CommandEngine(Device* dev, FrameParser parser, const char* command) {
         char byte = 0;
         int nakCanCount = 0;
         // A read that fails outright abandons the transaction quietly; the next request tries again.
-        for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed; read = ReadOneByte(dev, &byte)) {
+        for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed;
+             read = ReadOneByte(dev, &byte)) {
             if (StopSeen(dev))
                 return EndSession(dev, kStatusStopped);
             if (read == ByteRead::Timeout)

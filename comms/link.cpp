@@ -33,7 +33,8 @@ struct SettingCheck {
 
 const SettingCheck kSerialChecks[] = {
     {&Device::m_baudRate,
-     {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600", "115200"},
+     {"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200", "28800", "38400", "57600",
+      "115200"},
      "Invalid baud rate setting!"},
     {&Device::m_dataBits, {"4", "5", "6", "7", "8"}, "Invalid data bits setting!"},
     {&Device::m_stopBits, {"1", "1.5", "2"}, "Invalid stop bit setting!"},
@@ -46,8 +47,8 @@ struct ParityName {
     platform::SerialParity parity;
 };
 constexpr ParityName kParityNames[] = {
-    {"None", platform::SerialParity::None}, {"Even", platform::SerialParity::Even},
-    {"Odd", platform::SerialParity::Odd},   {"Mark", platform::SerialParity::Mark},
+    {"None", platform::SerialParity::None},   {"Even", platform::SerialParity::Even},
+    {"Odd", platform::SerialParity::Odd},     {"Mark", platform::SerialParity::Mark},
     {"Space", platform::SerialParity::Space},
 };
 
@@ -92,13 +93,16 @@ platform::SerialConfig SerialConfigOf(const Device* dev) {
 
 } // namespace
 
-bool UsesEthernet(const Device* dev) { return dev->m_useEthernet == "1"; }
+bool UsesEthernet(const Device* dev) {
+    return dev->m_useEthernet == "1";
+}
 
 std::string ValidateSerialSettings(Device* dev) {
     std::string result;
     for (const auto& check : kSerialChecks) {
         const std::string& value = dev->*check.setting;
-        if (std::none_of(check.allowed.begin(), check.allowed.end(), [&](const char* v) { return value == v; }))
+        if (std::none_of(check.allowed.begin(), check.allowed.end(),
+                         [&](const char* v) { return value == v; }))
             result += check.message;
     }
     return result;
@@ -177,8 +181,9 @@ std::string OpenDeviceLink(Device* dev) {
 
 bool ReadDevice(Device* dev, void* buffer, std::size_t count, std::size_t* got) {
     const bool serial = dev->m_link.GetKind() == platform::Link::Kind::Serial;
-    auto status = serial ? dev->m_link.Read(buffer, count, got, kSerialReadTotalTimeoutMs, kSerialReadIntervalTimeoutMs)
-                         : dev->m_link.Read(buffer, count, got, kTcpReceiveTimeoutMs);
+    auto status =
+        serial ? dev->m_link.Read(buffer, count, got, kSerialReadTotalTimeoutMs, kSerialReadIntervalTimeoutMs)
+               : dev->m_link.Read(buffer, count, got, kTcpReceiveTimeoutMs);
     if (status == platform::ReadStatus::Failed) {
         *got = 0;
         return false;
@@ -186,6 +191,10 @@ bool ReadDevice(Device* dev, void* buffer, std::size_t count, std::size_t* got) 
     return true;
 }
 
-bool WriteDevice(Device* dev, const void* buffer, std::size_t count) { return dev->m_link.Write(buffer, count); }
+bool WriteDevice(Device* dev, const void* buffer, std::size_t count) {
+    return dev->m_link.Write(buffer, count);
+}
 
-void CloseDevice(Device* dev) { dev->m_link.Close(); }
+void CloseDevice(Device* dev) {
+    dev->m_link.Close();
+}

@@ -100,7 +100,9 @@ struct Link::Channel {
     bool failed = false;
 };
 
-Link::~Link() { Close(); }
+Link::~Link() {
+    Close();
+}
 
 void Link::Attach(int fd, Kind kind) {
     auto channel = std::make_shared<Channel>(fd, kind);
@@ -119,7 +121,9 @@ std::shared_ptr<Link::Channel> Link::Current() const {
     return m_channel;
 }
 
-bool Link::IsOpen() const { return Current() != nullptr; }
+bool Link::IsOpen() const {
+    return Current() != nullptr;
+}
 
 Link::Kind Link::GetKind() const {
     auto channel = Current();

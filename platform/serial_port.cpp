@@ -2,12 +2,12 @@
 
 // The kernel's termios2 carries any baud rate as a number (BOTHER), which the C library's termios
 // cannot; the two headers cannot be included together.
-#include <asm/termbits.h>
 #include <algorithm>
+#include <asm/termbits.h>
 #include <cerrno>
-#include <iterator>
 #include <cstdlib>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -17,9 +17,9 @@ namespace {
 
 // Errors that mean the port is not there, not ours to open, or held by someone else.
 constexpr int kUnavailableErrors[] = {
-    ENOENT, ENODEV, ENXIO, // no device file, or no hardware behind it
-    EACCES, EPERM,         // no permission
-    EBUSY, EWOULDBLOCK,    // held exclusively, or locked, by another program
+    ENOENT, ENODEV,      ENXIO, // no device file, or no hardware behind it
+    EACCES, EPERM,              // no permission
+    EBUSY,  EWOULDBLOCK,        // held exclusively, or locked, by another program
 };
 
 bool IsUnavailableError(int error) {
@@ -65,7 +65,8 @@ std::string SerialDevicePath(const std::string& portName) {
 SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& config) {
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return Fail(-1, IsUnavailableError(errno) ? SerialFailure::Unavailable : SerialFailure::OpenFailed, errno);
+        return Fail(-1, IsUnavailableError(errno) ? SerialFailure::Unavailable : SerialFailure::OpenFailed,
+                    errno);
     // TIOCEXCL keeps other users out; root passes it, so an advisory lock keeps other instances
     // of this program (and other well-behaved programs) out as well.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
@@ -82,7 +83,8 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
 
     // Raw bytes in both directions: no line editing, no echo, no character translation, no
     // software handshake, parity errors not marked (a byte arrives as received).
-    tio.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
+    tio.c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | INPCK);
     tio.c_oflag &= ~OPOST;
     tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));

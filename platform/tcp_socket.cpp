@@ -60,8 +60,8 @@ TcpConnectResult ConnectTcp(std::uint32_t address, std::uint16_t port, int waitM
         if (errno != EINPROGRESS)
             return Fail(fd, TcpFailure::ConnectFailed, errno);
         for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
-                                                                              std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             pollfd pfd{fd, POLLOUT, 0};
             int r = ::poll(&pfd, 1, left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1);
             if (r < 0 && errno == EINTR)

@@ -30,7 +30,9 @@ protected:
     Device* dev = nullptr;
 };
 
-double SecondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // A loopback port on which nothing listens (bound and released again).
 int FreeTcpPort() {
@@ -62,7 +64,8 @@ TEST_F(LinkTest, SerialSettingsChecksRunInOrderAndConcatenate) {
         {"9600", "8", "1", "None", "Xon/Xoff", "Invalid flow control setting!"},
         {"9600 ", "8", "1", "Bad", "None", "Invalid baud rate setting!Invalid parity setting!"},
         {"x", "3", "0", "", "RTS",
-         "Invalid baud rate setting!Invalid data bits setting!Invalid stop bit setting!Invalid parity setting!"
+         "Invalid baud rate setting!Invalid data bits setting!Invalid stop bit setting!Invalid parity "
+         "setting!"
          "Invalid flow control setting!"},
     };
     for (const auto& c : cases) {
@@ -71,7 +74,8 @@ TEST_F(LinkTest, SerialSettingsChecksRunInOrderAndConcatenate) {
         dev->m_stopBits = c.stopBits;
         dev->m_parity = c.parity;
         dev->m_flowControl = c.flow;
-        EXPECT_EQ(ValidateSerialSettings(dev), c.expected) << c.baud << "/" << c.dataBits << "/" << c.stopBits;
+        EXPECT_EQ(ValidateSerialSettings(dev), c.expected)
+            << c.baud << "/" << c.dataBits << "/" << c.stopBits;
     }
 }
 
@@ -109,9 +113,9 @@ TEST(SerialDevicePathTest, MapsPortNamesToDevices) {
     struct Case {
         const char *name, *path;
     } cases[] = {
-        {"COM1", "/dev/ttyS0"},   {"COM12", "/dev/ttyS11"},       {"/dev/pts/7", "/dev/pts/7"},
-        {"ttyUSB0", "/dev/ttyUSB0"}, {"COM0", "/dev/COM0"},       {"COMx", "/dev/COMx"},
-        {"COM", "/dev/COM"},      {"COM1a", "/dev/COM1a"},
+        {"COM1", "/dev/ttyS0"},      {"COM12", "/dev/ttyS11"}, {"/dev/pts/7", "/dev/pts/7"},
+        {"ttyUSB0", "/dev/ttyUSB0"}, {"COM0", "/dev/COM0"},    {"COMx", "/dev/COMx"},
+        {"COM", "/dev/COM"},         {"COM1a", "/dev/COM1a"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(platform::SerialDevicePath(c.name), c.path) << c.name;

@@ -14,7 +14,9 @@
 
 namespace sim {
 
-Step Send(std::string_view bytes) { return {Step::Kind::Send, std::string(bytes), {}}; }
+Step Send(std::string_view bytes) {
+    return {Step::Kind::Send, std::string(bytes), {}};
+}
 
 Step SendRepeated(std::string_view bytes, int times) {
     std::string all;
@@ -26,10 +28,18 @@ Step SendRepeated(std::string_view bytes, int times) {
 Step Expect(std::string_view bytes, std::chrono::milliseconds timeout) {
     return {Step::Kind::Expect, std::string(bytes), timeout};
 }
-Step Pause(std::chrono::milliseconds time) { return {Step::Kind::Pause, {}, time}; }
-Step Silent() { return {Step::Kind::Silent, {}, {}}; }
-Step Hangup() { return {Step::Kind::Hangup, {}, {}}; }
-Step Reset() { return {Step::Kind::Reset, {}, {}}; }
+Step Pause(std::chrono::milliseconds time) {
+    return {Step::Kind::Pause, {}, time};
+}
+Step Silent() {
+    return {Step::Kind::Silent, {}, {}};
+}
+Step Hangup() {
+    return {Step::Kind::Hangup, {}, {}};
+}
+Step Reset() {
+    return {Step::Kind::Reset, {}, {}};
+}
 
 namespace {
 
@@ -118,13 +128,14 @@ void SimScale::Run(std::vector<Step> steps) {
     if (m_thread.joinable())
         m_thread.join();
     m_done = false;
+    m_parked = false;
     m_thread = std::thread([this, steps = std::move(steps)]() mutable { Play(std::move(steps)); });
 }
 
 bool SimScale::Finish(std::chrono::milliseconds timeout) {
     {
         std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_finished.wait_for(lock, timeout, [this] { return m_done.load(); })) {
+        if (!m_finished.wait_for(lock, timeout, [this] { return m_done.load() || m_parked; })) {
             if (m_failure.empty())
                 m_failure = "script still running after the time-out";
         }
@@ -156,7 +167,8 @@ void SimScale::Fail(std::string why) {
 
 bool SimScale::WaitReadable(int fd, std::chrono::steady_clock::time_point deadline) {
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         pollfd fds[2] = {{fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
         int r = ::poll(fds, 2, left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1);
         if (r < 0 && errno == EINTR)
@@ -206,6 +218,11 @@ bool SimScale::DoStep(const Step& step) {
         return ::poll(&stop, 1, static_cast<int>(step.time.count())) == 0;
     }
     case Kind::Silent: {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_parked = true;
+        }
+        m_finished.notify_all();
         pollfd stop{m_stopFd, POLLIN, 0};
         while (::poll(&stop, 1, -1) < 0 && errno == EINTR) {
         }
@@ -224,8 +241,9 @@ bool SimScale::DoStep(const Step& step) {
 bool SimScale::Write(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = m_transport == Tcp ? ::send(m_lineFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
-                                       : ::write(m_lineFd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = m_transport == Tcp
+                        ? ::send(m_lineFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL)
+                        : ::write(m_lineFd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {

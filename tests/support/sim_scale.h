@@ -39,7 +39,8 @@ Step SendRepeated(std::string_view bytes, int times);
 Step Expect(std::string_view bytes, std::chrono::milliseconds timeout = 3s);
 // Waits without reading or sending.
 Step Pause(std::chrono::milliseconds time);
-// Stays silent, the line open, until the scale is destroyed or Finish gives up.
+// Stays silent, the line open, until the scale is destroyed or Finish is called; a script that
+// has reached this step counts as finished.
 Step Silent();
 // Closes the line: the pseudo-terminal disappears (like a USB adapter pulled out), or the TCP
 // connection is closed in order.
@@ -91,10 +92,11 @@ private:
     int m_tcpPort = 0;
     int m_listenFd = -1;
     std::atomic<int> m_lineFd{-1}; // pty master or accepted connection
-    int m_slaveFd = -1;    // kept open so that the pseudo-terminal lives until Hangup
-    int m_stopFd = -1;     // eventfd that ends waits when the scale is destroyed
+    int m_slaveFd = -1;            // kept open so that the pseudo-terminal lives until Hangup
+    int m_stopFd = -1;             // eventfd that ends waits when the scale is destroyed
     std::thread m_thread;
     std::atomic<bool> m_done{true};
+    bool m_parked = false; // the script has reached a Silent step
 
     mutable std::mutex m_mutex;
     std::condition_variable m_finished;
