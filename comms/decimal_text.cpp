@@ -3,7 +3,9 @@
 #include <climits>
 
 namespace {
-bool IsCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsCSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 } // namespace
 
 int DecimalValue(std::string_view text) {

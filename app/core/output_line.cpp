@@ -22,17 +22,17 @@ struct KeyCharRun {
 };
 
 constexpr KeyCharRun kKeyChars[] = {
-    {0x30, "0123456789"},                 // digit keys
-    {0x41, "abcdefghijklmnopqrstuvwxyz"}, // letter keys
-    {0x60, "0123456789"},                 // numeric pad digits
-    {0x6A, "*+"},                         // numeric pad multiply, add
-    {0x6D, "-./"},                        // numeric pad subtract, decimal point, divide
-    {0xBA, ";=,-./`"},                    // OEM keys
-    {0xDB, "[\\]'"},                      // OEM keys
-    {0x130, ")!@#$%^&*("},                // Shift + digit keys
+    {0x30, "0123456789"},                  // digit keys
+    {0x41, "abcdefghijklmnopqrstuvwxyz"},  // letter keys
+    {0x60, "0123456789"},                  // numeric pad digits
+    {0x6A, "*+"},                          // numeric pad multiply, add
+    {0x6D, "-./"},                         // numeric pad subtract, decimal point, divide
+    {0xBA, ";=,-./`"},                     // OEM keys
+    {0xDB, "[\\]'"},                       // OEM keys
+    {0x130, ")!@#$%^&*("},                 // Shift + digit keys
     {0x141, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"}, // Shift + letter keys
-    {0x1BA, ":+<_>?~"},                   // Shift + OEM keys
-    {0x1DB, "{|}\""},                     // Shift + OEM keys
+    {0x1BA, ":+<_>?~"},                    // Shift + OEM keys
+    {0x1DB, "{|}\""},                      // Shift + OEM keys
 };
 
 // Codes that expand the same way in every output mode.
@@ -47,8 +47,10 @@ constexpr FixedCode kFixedCodes[] = {{9, "\t"}, {10, "\r\n"}, {32, " "}};
 // keystroke output has no command, so such a code is left out rather than pressed differently.
 // The extended-key bit changes nothing: the keystroke output presses every key the same way.
 constexpr std::array<int, 16> kLinkControlBytes{
-    0, kKeyWithShift, kKeyWithCtrl, -1, kKeyWithAlt, kKeyWithShiftAlt, kKeyWithCtrlAlt, kKeyWithCtrlShiftAlt,
-    kKeyAlone, kKeyWithShift, kKeyWithCtrl, -1, kKeyWithAlt, kKeyWithShiftAlt, kKeyWithCtrlAlt, kKeyWithCtrlShiftAlt,
+    0,           kKeyWithShift,    kKeyWithCtrl,    -1,
+    kKeyWithAlt, kKeyWithShiftAlt, kKeyWithCtrlAlt, kKeyWithCtrlShiftAlt,
+    kKeyAlone,   kKeyWithShift,    kKeyWithCtrl,    -1,
+    kKeyWithAlt, kKeyWithShiftAlt, kKeyWithCtrlAlt, kKeyWithCtrlShiftAlt,
 };
 
 // The function keys F1 to F12 without modifiers are pressed as keys, not typed as characters.
@@ -56,7 +58,9 @@ constexpr int kFirstFunctionKey = 0x70;
 constexpr int kLastFunctionKey = 0x7B;
 constexpr int kExtendedKeyPart = 0x800;
 
-bool IsKeystrokeControlByte(char c) { return (c >= kKeyWithShift && c <= kKeyWithCtrlShiftAlt) || c == kKeyAlone; }
+bool IsKeystrokeControlByte(char c) {
+    return (c >= kKeyWithShift && c <= kKeyWithCtrlShiftAlt) || c == kKeyAlone;
+}
 
 void AppendCharacterOf(std::string* out, int code) {
     char ch;
@@ -142,7 +146,9 @@ void AppendFieldMacro(std::string* out, int n, const std::string& value) {
             out->push_back(c);
 }
 
-void AppendFieldText(std::string* out, int n, const char* text) { AppendFieldMacro(out, n, std::string(text)); }
+void AppendFieldText(std::string* out, int n, const char* text) {
+    AppendFieldMacro(out, n, std::string(text));
+}
 
 std::string FormatReadingDateTime(std::time_t when, const std::locale& locale) {
     std::tm local{};
@@ -153,7 +159,9 @@ std::string FormatReadingDateTime(std::time_t when, const std::locale& locale) {
     return text.str();
 }
 
-std::string FormatReadingDateTime(std::time_t when) { return FormatReadingDateTime(when, UserLocale()); }
+std::string FormatReadingDateTime(std::time_t when) {
+    return FormatReadingDateTime(when, UserLocale());
+}
 
 void BuildReadingText(Device* dev) {
     std::string line;
@@ -168,7 +176,8 @@ void BuildReadingText(Device* dev) {
                 AppendFieldMacro(&line, n, dev->m_name);
             } else {
                 const char* field = dev->ReadingField(n);
-                AppendFieldMacro(&line, n, std::string(field, std::find(field, field + ReadingFieldSize(n), '\0')));
+                AppendFieldMacro(&line, n,
+                                 std::string(field, std::find(field, field + ReadingFieldSize(n), '\0')));
             }
         }
     }

@@ -94,7 +94,9 @@ private:
     std::size_t m_pos = 0;
 };
 
-bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBlank(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front()))
@@ -149,7 +151,9 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-int FlagValue(std::string_view value) { return value == "1" ? 1 : 0; }
+int FlagValue(std::string_view value) {
+    return value == "1" ? 1 : 0;
+}
 
 int RoundingValue(std::string_view value) {
     const int rounding = DecimalValue(value);
@@ -411,7 +415,9 @@ LoadStatus LoadFile(const std::string& path, std::string* text, int* error) {
     return text->empty() ? LoadStatus::Empty : LoadStatus::Read;
 }
 
-std::string SystemText(int error) { return std::generic_category().message(error); }
+std::string SystemText(int error) {
+    return std::generic_category().message(error);
+}
 
 std::string FolderOf(const std::string& path) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -428,9 +434,9 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
         cause = "Hardware error";
     else
         cause = "Unknown file error";
-    const char* what = result.step == platform::ReplaceStep::Create ? "could not be created"
+    const char* what = result.step == platform::ReplaceStep::Create  ? "could not be created"
                        : result.step == platform::ReplaceStep::Write ? "could not be written"
-                                                                      : "could not replace the old file";
+                                                                     : "could not replace the old file";
     return cause + "\nThe settings file " + path + " was not saved: the new file " + what + " (" +
            SystemText(result.error) + ").\nThe previous settings file is unchanged.";
 }
@@ -441,7 +447,8 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
 
 void GetProgramFolder() {
     const std::string exe = platform::ExecutablePath();
-    const std::string folder = exe.empty() ? std::string() : std::filesystem::path(exe).parent_path().string();
+    const std::string folder =
+        exe.empty() ? std::string() : std::filesystem::path(exe).parent_path().string();
     g_SettingsFolder = folder.empty() ? "." : folder;
 }
 
@@ -498,7 +505,9 @@ std::string BuildDefaultSettingsText() {
     return BuildText({&scale}, DefaultValues(), true);
 }
 
-void ReadSettingsFile(FrameSettings* frame, SettingsFileUi* ui) { ReadSettingsFileAt(SettingsFilePath(), frame, ui); }
+void ReadSettingsFile(FrameSettings* frame, SettingsFileUi* ui) {
+    ReadSettingsFileAt(SettingsFilePath(), frame, ui);
+}
 
 void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsFileUi* ui) {
     std::string text;
@@ -535,7 +544,8 @@ bool WriteSettingsFile(const FrameSettings& frame, SettingsFileUi* ui) {
 }
 
 bool WriteSettingsFileAt(const std::string& path, const FrameSettings& frame, SettingsFileUi* ui) {
-    const platform::ReplaceResult result = platform::ReplaceFileContents(path, WithCrLf(BuildSettingsText(frame)));
+    const platform::ReplaceResult result =
+        platform::ReplaceFileContents(path, WithCrLf(BuildSettingsText(frame)));
     if (result.Ok())
         return true;
     ui->ShowSettingsError(SaveErrorText(path, result));
