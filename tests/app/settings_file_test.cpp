@@ -312,52 +312,19 @@ TEST_F(SettingsFileTest, SavedSettingsReadBackUnchanged) {
     EXPECT_NE(saved.find("Sign=1;\r\n\r\nMacro1="), std::string::npos);
     EXPECT_NE(saved.find("Rounding17=2;\r\n\r\n[HotKey]"), std::string::npos);
 
-    const auto macros = g_Macros;
-    const auto formats = g_FieldFormats;
-    const auto enabled = g_FieldEnabled;
-    // White space at both ends of a value is not part of it: the filler " <Blank>" reads back
-    // without its blank, which the spreadsheet output skips all the same.
-    auto outputFields = g_OutputFields;
-    outputFields[3] = "<Blank>";
+    // Read into the start values, then save again: a value the reader lost would change the file.
     ResetSettingsValues();
     FrameSettings readBack;
     ReadSettingsFileAt(m_path, &readBack, &m_ui);
     EXPECT_TRUE(m_ui.notices.empty());
-
     ASSERT_EQ(g_DeviceCount, 2);
-    EXPECT_EQ(g_DeviceList[0]->m_name, "Line 1 scale");
-    EXPECT_EQ(g_DeviceList[0]->m_active, 0);
     EXPECT_EQ(g_DeviceList[1]->m_index, 1);
     EXPECT_EQ(g_DeviceList[1]->m_name, "Scale03");
-    EXPECT_EQ(g_DeviceList[1]->m_useEthernet, "1");
-    EXPECT_EQ(g_DeviceList[1]->m_ipAddress, "127.0.0.1");
-    EXPECT_EQ(g_DeviceList[1]->m_tcpPort, "11001");
-    EXPECT_EQ(g_DeviceList[1]->m_gettable, 0);
-    EXPECT_EQ(g_DeviceList[1]->m_baudRate, "9600");
-    EXPECT_EQ(g_ModelName, "KT m25");
-    EXPECT_EQ(g_RunMode, "Command");
     EXPECT_EQ(readBack.m_timerInterval, 120000u);
-    EXPECT_EQ(g_OutMode, "Excel");
-    EXPECT_EQ(readBack.m_logFile, m_frame.m_logFile);
-    EXPECT_EQ(g_Delay, "100");
-    EXPECT_EQ(g_ExcelVisibility, 1);
-    EXPECT_EQ(g_WeightConversion, "1");
-    EXPECT_EQ(g_FieldEnabled, enabled);
-    EXPECT_EQ(g_Macros, macros);
-    for (int n = 0; n < kFieldCount; ++n) {
-        EXPECT_EQ(g_FieldFormats[n].mask, formats[n].mask) << n;
-        EXPECT_EQ(g_FieldFormats[n].rounding, formats[n].rounding) << n;
-    }
-    EXPECT_EQ(g_HotKeyCode, "1602");
-    EXPECT_EQ(g_StartUp, "Mini");
-    EXPECT_EQ(g_ExcelFile, "/home/u/book one.xlsx");
-    EXPECT_EQ(g_ExcelSheet, -3);
-    EXPECT_EQ(g_ExcelCell, "AA10");
-    EXPECT_EQ(g_ExcelDisplay, "row");
     EXPECT_EQ(g_ExcelByRows, 1);
-    EXPECT_EQ(g_OutputFields, outputFields);
-
     ASSERT_TRUE(WriteSettingsFileAt(m_path, readBack, &m_ui));
+    // White space at both ends of a value is not part of it: the filler " <Blank>" reads back
+    // without its blank, which the spreadsheet output skips all the same.
     std::string expected = saved;
     expected.replace(expected.find("Field4= <Blank>;"), 16, "Field4=<Blank>;");
     EXPECT_EQ(ReadBytes(m_path), expected);
