@@ -1,0 +1,8 @@
+// Frame parser of the Mareno Kiki HL, Vela and AK scales: net weight, unit and status at fixed
+// places counted from the end of the line.
+#pragma once
+
+#include "comms/device.h"
+
+// A line of 14 to 16 bytes fills net weight, unit and status; every line is announced.
+void ParseMarenoFrame(char* line, Device* dev);

@@ -1,0 +1,7 @@
+// Frame parser of the Orvel QB and QT scales: scale number, gross weight and unit at fixed places.
+#pragma once
+
+#include "comms/device.h"
+
+// Fills scale number, gross weight and unit from the line and announces the reading.
+void ParseOrvelFrame(char* line, Device* dev);

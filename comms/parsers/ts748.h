@@ -1,0 +1,8 @@
+// Frame parser of the TS-748 scales: CR-ended records of status, weights and prices.
+#pragma once
+
+#include "comms/device.h"
+
+// Fills status, net and tare weight, unit and total price from the line's records and announces
+// the reading.
+void ParseTs748Frame(char* line, Device* dev);
