@@ -1,31 +1,24 @@
-// Shared body of the frame parser fuzz targets: the first input byte picks a number format and
-// the grams setting, the rest is one frame handed over in a zeroed 256-byte line buffer, as the
-// engines hand frames on.
+// Fuzz body for the parsers that read fixed positions of the engines' 256-byte line buffer, also
+// past the line's NUL: the line is handed over in such a zeroed buffer.
 #pragma once
 
-#include "comms/session.h"
+#include "fuzz/line_parser_fuzz.h"
 
 #include <algorithm>
 #include <array>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
 
-inline int FuzzFrameParser(FrameParser parser, const std::uint8_t* data, std::size_t size) {
-    static Device* dev = [] {
-        ResetSettingsValues();
-        return CreateDevice(); // no notify window: posts go nowhere
-    }();
-    static const std::array<FieldFormat, 4> kFormats{{{"", kRoundDown},
-                                                      {"10000.00g", kRoundNearest},
-                                                      {"+10,000.000", kRoundUp},
-                                                      {"010000.00000", kRoundNearest}}};
-    if (size == 0)
-        return 0;
-    g_FieldFormats.fill(kFormats[data[0] % kFormats.size()]);
-    g_WeightConversion = (data[0] & 0x10) ? "1" : "0";
+inline int FuzzLineBufferParser(void (*parser)(char*, Device*), const std::uint8_t* data, std::size_t size) {
+    Device* dev = FuzzDevice();
+    g_WeightConversion = (size > 0 && (data[0] & 1)) ? "1" : "0";
     std::array<char, 256> line{};
-    std::memcpy(line.data(), data + 1, std::min(size - 1, line.size() - 1));
-    parser(line.data(), dev);
+    if (size > 1)
+        std::memcpy(line.data(), data + 1, std::min(size - 1, line.size() - 1));
+    {
+        std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+        parser(line.data(), dev);
+    }
+    for (int k = kFirstReadingField; k <= kLastReadingField; ++k)
+        if (!std::memchr(dev->ReadingField(k), '\0', ReadingFieldSize(k)))
+            std::abort();
     return 0;
 }

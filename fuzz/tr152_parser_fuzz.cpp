@@ -1,6 +1,6 @@
 #include "comms/parsers/tr152.h"
-#include "fuzz/model_parser_fuzz.h"
+#include "fuzz/line_parser_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    return FuzzFrameParser(ParseTr152Frame, data, size);
+    return FuzzLineParser(ParseTr152Frame, data, size);
 }

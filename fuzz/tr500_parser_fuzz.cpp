@@ -2,5 +2,5 @@
 #include "fuzz/model_parser_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    return FuzzFrameParser(ParseTr500Frame, data, size);
+    return FuzzLineBufferParser(ParseTr500Frame, data, size);
 }

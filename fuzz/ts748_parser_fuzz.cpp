@@ -1,6 +1,6 @@
 #include "comms/parsers/ts748.h"
-#include "fuzz/model_parser_fuzz.h"
+#include "fuzz/line_parser_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    return FuzzFrameParser(ParseTs748Frame, data, size);
+    return FuzzLineParser(ParseTs748Frame, data, size);
 }
