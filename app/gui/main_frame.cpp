@@ -1,0 +1,401 @@
+#include "app/gui/main_frame.h"
+
+#include "app/core/frame_texts.h"
+#include "app/gui/command_ids.h"
+#include "app/gui/frame_notifier.h"
+#include "app/gui/pondra_app.h"
+#include "app/gui/pondra_doc.h"
+#include "app/gui/resources.h"
+#include "app/gui_base/message_box.h"
+#include "app/gui_base/text.h"
+#include "comms/device.h"
+#include "comms/settings.h"
+#include "dialogs/exit_dialog.h"
+
+#include <wx/config.h>
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/fs_arc.h>
+#include <wx/html/helpctrl.h>
+#include <wx/icon.h>
+#include <wx/log.h>
+#include <wx/menu.h>
+#include <wx/statusbr.h>
+#include <wx/stdpaths.h>
+#include <wx/toolbar.h>
+#include <wx/utils.h>
+
+#include "res/pondra.xpm"
+
+#include <cstdio>
+
+namespace {
+
+// Setting and Transfer commands whose dialogs are not part of the program yet: shown, but disabled.
+constexpr int kNotWiredCommands[] = {
+    ID_SCALE_SETTING, ID_PORT_SETTING,    ID_OUTPUT_MODE,  ID_HOTKEY_SETTING,
+    ID_FIELD_SELECT,  ID_TRANSFER_SELECT, ID_COMMS_STATUS,
+};
+
+// The commands that show the manual: Help Finder, Help, Context Help and Default Help.
+constexpr int kHelpCommands[] = {ID_HELP_FINDER, ID_HELP, ID_CONTEXT_HELP, ID_DEFAULT_HELP};
+
+constexpr int kPanePadding = 20; // room for the pane's borders around its text
+constexpr int kGripWidth = 20;   // the last pane shares its room with the size grip
+
+} // namespace
+
+CMainFrame::CMainFrame() = default;
+
+CMainFrame::~CMainFrame() {
+    TheFrameNotifier().SetTarget(nullptr);
+    if (auto* manager = dynamic_cast<CPondraDocManager*>(GetDocumentManager());
+        manager && manager->GetMainFrame() == this) {
+        // A window destroyed without closing takes its documents with it: their views live in it.
+        manager->CloseDocuments(true);
+        manager->SetMainFrame(nullptr);
+    }
+    delete m_help;
+}
+
+bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) {
+    if (!wxDocParentFrame::Create(manager, nullptr, wxID_ANY, "Pondra"))
+        return false;
+    m_settingsPath = settingsPath;
+    SetIcon(wxIcon(pondra_xpm));
+    SetMenuBar(CreateMainMenu());
+    SetAcceleratorTable(CreateAccelerators());
+    if (!CreateBars())
+        return false;
+    MoveToStoredPlacement();
+
+    // Bound after the base class's close handler, so this one runs first and may veto.
+    Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
+    Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+    Bind(wxEVT_MOVE, &CMainFrame::OnMoveOrSize, this);
+    Bind(wxEVT_SIZE, &CMainFrame::OnMoveOrSize, this);
+    Bind(wxEVT_DROP_FILES, &CMainFrame::OnDropFiles, this);
+    Bind(wxEVT_MENU, &CMainFrame::OnSaveSetting, this, ID_SAVE_SETTING);
+    Bind(wxEVT_MENU, &CMainFrame::OnLogFile, this, ID_LOG_FILE);
+    for (int id : kHelpCommands)
+        Bind(wxEVT_MENU, &CMainFrame::OnHelpManual, this, id);
+    Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateRecentPlaceholder, this, ID_FILE_MRU_PLACEHOLDER);
+    for (int id : kNotWiredCommands)
+        Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateNotWired, this, id);
+    // Field Format has no handler: the item is shown disabled.
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateNotWired, this, ID_FIELD_FORMAT);
+    Bind(wxEVT_MENU, &CMainFrame::OnTransferStart, this, ID_TRANSFER_START);
+    Bind(wxEVT_MENU, &CMainFrame::OnTransferStop, this, ID_TRANSFER_STOP);
+    Bind(wxEVT_MENU, &CMainFrame::OnTransferGet, this, ID_TRANSFER_GET);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateTransferStart, this, ID_TRANSFER_START);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateTransferStop, this, ID_TRANSFER_STOP);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateTransferGet, this, ID_TRANSFER_GET);
+    Bind(EVT_SCALE_MESSAGE, &CMainFrame::OnScaleMessage, this);
+    Bind(EVT_WORKER_MESSAGE_BOX, &CMainFrame::OnWorkerMessageBox, this);
+    TheFrameNotifier().SetTarget(this);
+
+    ReadSettings(settingsPath);
+    ApplyModelCode();
+    UpdateStatusPanes();
+    if (g_StartUp == "Mini" && g_OutMode != "Test")
+        StartTransfer();
+    return true;
+}
+
+bool CMainFrame::CreateBars() {
+    wxToolBar* toolbar = CreateToolBar(wxTB_FLAT | wxTB_HORIZONTAL, wxID_ANY);
+    if (!toolbar)
+        return false;
+    toolbar->SetToolBitmapSize(wxSize(16, 16));
+    AddToolbarButtons(toolbar);
+
+    wxStatusBar* status = CreateStatusBar(kPaneCount);
+    if (!status)
+        return false;
+    // The message pane takes the room the others leave; each other pane starts as wide as its text.
+    m_paneWidths[kPaneMessage] = -1;
+    for (int pane = kPaneMessage + 1; pane < kPaneCount; ++pane)
+        m_paneWidths[pane] = status->GetTextExtent(kStatusPanes[pane].initialText).x + kPanePadding;
+    status->SetStatusWidths(kPaneCount, m_paneWidths.data());
+    for (int pane = kPaneMessage + 1; pane < kPaneCount; ++pane) {
+        m_paneTexts[pane] = kStatusPanes[pane].initialText;
+        status->SetStatusText(kStatusPanes[pane].initialText, pane);
+    }
+    return true;
+}
+
+void CMainFrame::MoveToStoredPlacement() {
+    m_normalRect =
+        wxRect(g_WindowLeft, g_WindowTop, g_WindowRight - g_WindowLeft, g_WindowBottom - g_WindowTop);
+    SetSize(m_normalRect);
+}
+
+void CMainFrame::ReadSettings(const std::string& settingsPath) {
+    if (settingsPath.empty())
+        ReadSettingsFile(&m_settings, this);
+    else
+        ReadSettingsFileAt(settingsPath, &m_settings, this);
+}
+
+// The default TCP port that the port dialog offers depends on the model.
+void CMainFrame::ApplyModelCode() {
+    g_DefaultEthernetPort = g_ModelName == "KT m25" ? "11001" : "";
+}
+
+void CMainFrame::ShowSettingsNotice(const std::string& text) {
+    PondraMessageBox(text, wxOK | wxICON_EXCLAMATION, this);
+}
+
+void CMainFrame::ShowSettingsError(const std::string& text) {
+    PondraMessageBox(text, wxOK | wxICON_ERROR, this, kSettingsErrorTitle);
+}
+
+NotifyWindow* CMainFrame::GetNotifyWindow() {
+    return &TheFrameNotifier();
+}
+
+CPondraView* CMainFrame::GetView() const {
+    wxDocManager* manager = GetDocumentManager();
+    if (!manager)
+        return nullptr;
+    if (auto* view = wxDynamicCast(manager->GetCurrentView(), CPondraView))
+        return view;
+    wxDocument* doc = manager->GetCurrentDocument();
+    return doc ? wxDynamicCast(doc->GetFirstView(), CPondraView) : nullptr;
+}
+
+void CMainFrame::SetPaneTextFit(int pane, const std::string& text) {
+    wxStatusBar* status = GetStatusBar();
+    if (!status || pane <= kPaneMessage || pane >= kPaneCount)
+        return;
+    if (m_paneTexts[pane] == text)
+        return;
+    const wxString label = FromBytes(text);
+    int width = text.empty() ? kPanePadding : status->GetTextExtent(label).x + kPanePadding;
+    if (pane == kPaneCount - 1)
+        width += kGripWidth;
+    if (width != m_paneWidths[pane]) {
+        m_paneWidths[pane] = width;
+        status->SetStatusWidths(kPaneCount, m_paneWidths.data());
+    }
+    m_paneTexts[pane] = text;
+    status->SetStatusText(label, pane);
+}
+
+std::string CMainFrame::GetPaneText(int pane) const {
+    const wxStatusBar* status = GetStatusBar();
+    return status ? ToBytes(status->GetStatusText(pane)) : std::string();
+}
+
+void CMainFrame::UpdateStatusPanes() {
+    wxStatusBar* status = GetStatusBar();
+    if (!status)
+        return;
+    // The lock panes keep their width and show their text only while the lock is on.
+    const struct {
+        int pane;
+        wxKeyCode key;
+    } locks[] = {{kPaneCaps, WXK_CAPITAL}, {kPaneScroll, WXK_SCROLL}};
+    for (const auto& lock : locks) {
+        const std::string text = wxGetKeyState(lock.key) ? kStatusPanes[lock.pane].initialText : "";
+        if (m_paneTexts[lock.pane] != text) {
+            m_paneTexts[lock.pane] = text;
+            status->SetStatusText(FromBytes(text), lock.pane);
+        }
+    }
+    SetPaneTextFit(kPaneRunMode, g_RunMode);
+    SetPaneTextFit(kPaneModel, g_ModelName);
+    SetPaneTextFit(kPaneOutMode, g_OutMode);
+    SetPaneTextFit(kPanePort, PortPaneText());
+}
+
+void CMainFrame::OnIdle(wxIdleEvent& event) {
+    UpdateStatusPanes();
+    event.Skip();
+}
+
+void CMainFrame::OnMoveOrSize(wxEvent& event) {
+    if (!IsIconized() && !IsMaximized() && !IsFullScreen())
+        m_normalRect = GetRect();
+    event.Skip();
+}
+
+void CMainFrame::RefreshRecentFiles() {
+    wxMenuBar* bar = GetMenuBar();
+    wxDocManager* manager = GetDocumentManager();
+    if (!bar || !manager)
+        return;
+    wxMenu* file = bar->GetMenu(0);
+    // The recent-file lines stand where the placeholder or the earlier lines stood.
+    int position = -1;
+    for (std::size_t i = 0; i < file->GetMenuItemCount();) {
+        const int id = file->FindItemByPosition(i)->GetId();
+        if (id == ID_FILE_MRU_PLACEHOLDER || (id >= wxID_FILE1 && id <= wxID_FILE9)) {
+            if (position < 0)
+                position = static_cast<int>(i);
+            file->Destroy(file->FindItemByPosition(i));
+        } else {
+            ++i;
+        }
+    }
+    if (position < 0)
+        return;
+    const std::size_t count = manager->GetHistoryFilesCount();
+    if (count == 0) {
+        file->Insert(position, ID_FILE_MRU_PLACEHOLDER, "Recent File");
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        wxString name = manager->GetHistoryFile(i);
+        name.Replace("&", "&&");
+        file->Insert(position + i, wxID_FILE1 + static_cast<int>(i),
+                     wxString::Format("&%zu %s", i + 1, name));
+    }
+}
+
+void CMainFrame::OnUpdateRecentPlaceholder(wxUpdateUIEvent& event) {
+    event.Enable(false);
+}
+
+void CMainFrame::OnUpdateNotWired(wxUpdateUIEvent& event) {
+    event.Enable(false);
+}
+
+void CMainFrame::OnViewBar(wxCommandEvent& event) {
+    wxWindow* bar = event.GetId() == ID_VIEW_TOOLBAR ? static_cast<wxWindow*>(GetToolBar())
+                                                     : static_cast<wxWindow*>(GetStatusBar());
+    if (!bar)
+        return;
+    bar->Show(!bar->IsShown());
+    SendSizeEvent();
+}
+
+void CMainFrame::OnUpdateViewBar(wxUpdateUIEvent& event) {
+    const wxWindow* bar = event.GetId() == ID_VIEW_TOOLBAR ? static_cast<wxWindow*>(GetToolBar())
+                                                           : static_cast<wxWindow*>(GetStatusBar());
+    event.Check(bar && bar->IsShown());
+}
+
+void CMainFrame::OnDropFiles(wxDropFilesEvent& event) {
+    if (event.GetNumberOfFiles() > 0 && GetDocumentManager())
+        GetDocumentManager()->CreateDocument(event.GetFiles()[0], wxDOC_SILENT);
+}
+
+void CMainFrame::OnSaveSetting(wxCommandEvent&) {
+    SaveSettings();
+}
+
+void CMainFrame::SaveSettings() {
+    const bool written = m_settingsPath.empty() ? WriteSettingsFile(m_settings, this)
+                                                : WriteSettingsFileAt(m_settingsPath, m_settings, this);
+    if (written)
+        SetStatusText(kSettingsSavedText, kPaneMessage);
+    else
+        StopAll();
+}
+
+void CMainFrame::OnLogFile(wxCommandEvent&) {
+    Refresh();
+    const wxFileName initial(FromBytes(m_settings.m_logFile.empty() ? "Data.log" : m_settings.m_logFile));
+    // A save-style chooser, because the user may name a log file that does not exist yet; an
+    // existing file is appended to, so there is nothing to confirm.
+    wxFileDialog dialog(nullptr, "Select Data Log File", initial.GetPath(), initial.GetFullName(),
+                        "Data Log File (*.log)|*.log| All Files(*.*)|*.*", wxFD_SAVE);
+    if (dialog.ShowModal() == wxID_CANCEL)
+        return;
+    SetLogFileChoice(ToBytes(dialog.GetPath()));
+}
+
+void CMainFrame::SetLogFileChoice(const std::string& chosen) {
+    StopAll();
+    m_settings.m_logFile = WithLogExtension(chosen);
+    // The file is created now, so that a path that cannot be written is reported here and not when
+    // the first reading arrives. An existing file is left as it is.
+    std::FILE* file = std::fopen(m_settings.m_logFile.c_str(), "rb");
+    if (!file)
+        file = std::fopen(m_settings.m_logFile.c_str(), "ab");
+    if (file)
+        std::fclose(file);
+    else
+        PondraMessageBox("Cannot create data log file", wxOK | wxICON_EXCLAMATION, this);
+}
+
+void CMainFrame::OnHelpManual(wxCommandEvent&) {
+    ShowHelp();
+}
+
+void CMainFrame::ShowHelp() {
+    wxFileName path(FromBytes(m_helpFile));
+    if (!path.IsAbsolute())
+        path.MakeAbsolute(wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetPath());
+    if (!m_helpLoaded) {
+        bool loaded = false;
+        if (path.FileExists()) {
+            static const bool archivesReadable = (wxFileSystem::AddHandler(new wxArchiveFSHandler), true);
+            (void)archivesReadable;
+            if (!m_help)
+                m_help = new wxHtmlHelpController(wxHF_DEFAULT_STYLE, this);
+            wxLogNull quiet; // a damaged book is reported below, not by the library's log window
+            loaded = m_help->AddBook(path);
+        }
+        if (!loaded) {
+            PondraMessageBox("Help file is not found", wxOK, this);
+            return;
+        }
+        m_helpLoaded = true;
+    }
+    m_help->DisplayContents();
+}
+
+void CMainFrame::OnClose(wxCloseEvent& event) {
+    if (event.CanVeto()) {
+        long dontShowExit = 0;
+        wxConfigBase::Get()->Read("/Settings/DontShowExit", &dontShowExit, 0L);
+        if (dontShowExit != 1) {
+            CExitDialog dialog;
+            if (dialog.ShowModal() != wxID_OK) {
+                event.Veto();
+                return;
+            }
+        }
+    }
+    StopAll();
+    CloseAllDevices();
+    SaveSettings();
+    CloseOutputsOnExit();
+    if (!IsIconized() && !IsMaximized() && !IsFullScreen())
+        m_normalRect = GetRect();
+    g_WindowLeft = m_normalRect.GetLeft();
+    g_WindowTop = m_normalRect.GetTop();
+    g_WindowRight = m_normalRect.GetLeft() + m_normalRect.GetWidth();
+    g_WindowBottom = m_normalRect.GetTop() + m_normalRect.GetHeight();
+    if (m_help && m_help->GetFrame())
+        m_help->GetFrame()->Close(true);
+    // The base class closes the document (without a question) and destroys the window.
+    event.Skip();
+}
+
+void CMainFrame::OnScaleMessage(wxThreadEvent& event) {
+    const auto message = event.GetPayload<ScaleMessage>();
+    static constexpr struct {
+        unsigned message;
+        void (CMainFrame::*handler)(std::uintptr_t, std::intptr_t);
+    } kHandlers[] = {
+        {WM_SCALE_TEXT, &CMainFrame::OnScaleData},
+        {WM_SCALE_STATUS, &CMainFrame::OnScaleError},
+    };
+    for (const auto& entry : kHandlers)
+        if (entry.message == message.message)
+            (this->*entry.handler)(message.wParam, message.lParam);
+}
+
+void CMainFrame::OnWorkerMessageBox(wxThreadEvent& event) {
+    const auto request = event.GetPayload<std::shared_ptr<WorkerMessageBox>>();
+    if (request->IsDone())
+        return; // nobody waits for it any more
+    PondraMessageBox(request->text, wxOK | wxICON_EXCLAMATION, this);
+    TheFrameNotifier().Complete(request);
+}

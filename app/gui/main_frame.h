@@ -1,0 +1,108 @@
+// The program's single top-level window: menu, toolbar, status bar and the handlers of the Setting,
+// Transfer and Help commands, around the edit view of the one document.
+#pragma once
+
+#include "app/core/settings_file.h"
+#include "comms/notify.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <wx/docview.h>
+
+class CPondraView;
+class wxHtmlHelpController;
+struct WorkerMessageBox;
+
+class CMainFrame : public wxDocParentFrame, private SettingsFileUi {
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Creates the window with its bars, moves it to the stored placement, reads the settings file
+    // (from `settingsPath`, or from the program's folder when it is empty) and starts the transfer
+    // when the start-up setting asks for it. False when the window or a bar cannot be created.
+    bool Create(wxDocManager* manager, const std::string& settingsPath = {});
+
+    // What scale workers post their messages to.
+    NotifyWindow* GetNotifyWindow();
+    CPondraView* GetView() const;
+
+    // Sizes a status pane to its text and sets the text.
+    void SetPaneTextFit(int pane, const std::string& text);
+    // Brings every live pane up to date with the settings (run on idle).
+    void UpdateStatusPanes();
+    std::string GetPaneText(int pane) const;
+
+    // Rebuilds the recent-file lines of the File menu from the file history.
+    void RefreshRecentFiles();
+
+    const std::string& GetLogFilePath() const { return m_settings.m_logFile; }
+    unsigned GetTimerInterval() const { return m_settings.m_timerInterval; }
+    // The log file chosen in the Log File dialog: stops all scales, stores the path (with ".log")
+    // and makes sure the file exists.
+    void SetLogFileChoice(const std::string& chosen);
+
+    // Writes "Pondra.ini" and says so in the status bar; on failure stops all scales.
+    void SaveSettings();
+    // The help book; a file name without a folder is looked for beside the executable.
+    void SetHelpFile(const std::string& path) { m_helpFile = path; }
+    void ShowHelp();
+
+    // Transfer control. Until transfers are wired these only make sure nothing runs.
+    void StopAll();
+    void StopScale(int index);
+    void StartTransfer();
+
+private:
+    // Creation steps.
+    bool CreateBars();
+    void MoveToStoredPlacement();
+    void ReadSettings(const std::string& settingsPath);
+    void ApplyModelCode();
+
+    // SettingsFileUi
+    void ShowSettingsNotice(const std::string& text) override;
+    void ShowSettingsError(const std::string& text) override;
+
+    // Commands.
+    void OnSaveSetting(wxCommandEvent& event);
+    void OnLogFile(wxCommandEvent& event);
+    void OnHelpManual(wxCommandEvent& event);
+    void OnViewBar(wxCommandEvent& event);
+    void OnUpdateViewBar(wxUpdateUIEvent& event);
+    void OnUpdateNotWired(wxUpdateUIEvent& event);
+    void OnUpdateRecentPlaceholder(wxUpdateUIEvent& event);
+    void OnDropFiles(wxDropFilesEvent& event);
+    void OnClose(wxCloseEvent& event);
+    void OnIdle(wxIdleEvent& event);
+    void OnMoveOrSize(wxEvent& event);
+
+    // Worker messages and transfer commands.
+    void OnScaleMessage(wxThreadEvent& event);
+    void OnWorkerMessageBox(wxThreadEvent& event);
+    void OnScaleData(std::uintptr_t wParam, std::intptr_t lParam);
+    void OnScaleError(std::uintptr_t wParam, std::intptr_t lParam);
+    void OnTransferStart(wxCommandEvent& event);
+    void OnTransferStop(wxCommandEvent& event);
+    void OnTransferGet(wxCommandEvent& event);
+    void OnUpdateTransferStart(wxUpdateUIEvent& event);
+    void OnUpdateTransferStop(wxUpdateUIEvent& event);
+    void OnUpdateTransferGet(wxUpdateUIEvent& event);
+    void OnTriggerMessage();
+    // Closes every scale's link, once all scales were told to stop (on exit).
+    void CloseAllDevices();
+    // Ends the spreadsheet output on exit, when one is open.
+    void CloseOutputsOnExit();
+
+    std::string m_settingsPath; // "" = "Pondra.ini" in the program's folder
+    FrameSettings m_settings;   // log-file path and Get timer interval
+    unsigned m_timerId = 0;     // running Get timer, 0 when none
+    std::string m_helpFile = "pondra.htb";
+    wxHtmlHelpController* m_help = nullptr;
+    bool m_helpLoaded = false;
+    std::array<int, 7> m_paneWidths{};
+    std::array<std::string, 7> m_paneTexts{};
+    wxRect m_normalRect; // last position and size while neither minimised nor maximised
+};

@@ -1,0 +1,291 @@
+#include "app/gui/pondra_doc.h"
+
+#include "app/gui/main_frame.h"
+#include "app/gui/pondra_app.h"
+#include "app/gui_base/text.h"
+
+#include <wx/dc.h>
+#include <wx/ffile.h>
+#include <wx/print.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+#include <vector>
+
+wxIMPLEMENT_DYNAMIC_CLASS(CPondraDoc, wxDocument);
+wxIMPLEMENT_DYNAMIC_CLASS(CPondraView, wxView);
+
+CPondraView* CPondraDoc::FirstView() const {
+    return wxDynamicCast(GetFirstView(), CPondraView);
+}
+
+bool CPondraDoc::OnNewDocument() {
+    if (!wxDocument::OnNewDocument())
+        return false;
+    if (CPondraView* view = FirstView())
+        view->SetText("");
+    return true;
+}
+
+bool CPondraDoc::OnSaveModified() {
+    Modify(false);
+    return wxDocument::OnSaveModified();
+}
+
+bool CPondraDoc::DoSaveDocument(const wxString& file) {
+    const CPondraView* view = FirstView();
+    const std::string text = view ? view->GetText() : std::string();
+    wxFFile out(file, "wb");
+    return out.IsOpened() && out.Write(text.data(), text.size()) == text.size() && out.Close();
+}
+
+bool CPondraDoc::DoOpenDocument(const wxString& file) {
+    wxFFile in(file, "rb");
+    if (!in.IsOpened())
+        return false;
+    std::string text;
+    char buffer[65536];
+    while (!in.Eof()) {
+        const std::size_t got = in.Read(buffer, sizeof buffer);
+        if (in.Error())
+            return false;
+        text.append(buffer, got);
+        if (got == 0)
+            break;
+    }
+    if (CPondraView* view = FirstView())
+        view->SetText(text);
+    return true;
+}
+
+bool CPondraView::OnCreate(wxDocument* doc, long flags) {
+    if (!wxView::OnCreate(doc, flags))
+        return false;
+    CMainFrame* frame = CPondraDocManager::MainFrameOf(doc);
+    if (!frame)
+        return false;
+    // Long lines wrap at the window's width: no horizontal scrolling.
+    m_edit = new wxTextCtrl(frame, wxID_ANY, wxString(), wxDefaultPosition, wxDefaultSize,
+                            wxTE_MULTILINE | wxTE_WORDWRAP | wxTE_NOHIDESEL);
+    m_edit->Bind(wxEVT_DESTROY, [this](wxWindowDestroyEvent& event) {
+        if (event.GetEventObject() == m_edit)
+            m_edit = nullptr;
+        event.Skip();
+    });
+    SetFrame(frame);
+    frame->SendSizeEvent();
+    Bind(wxEVT_MENU, &CPondraView::OnEditCommand, this, wxID_UNDO);
+    Bind(wxEVT_MENU, &CPondraView::OnEditCommand, this, wxID_CUT, wxID_PASTE);
+    Bind(wxEVT_MENU, &CPondraView::OnEditCommand, this, wxID_CLEAR);
+    Bind(wxEVT_MENU, &CPondraView::OnEditCommand, this, wxID_SELECTALL);
+    Bind(wxEVT_UPDATE_UI, &CPondraView::OnUpdateEditCommand, this, wxID_UNDO);
+    Bind(wxEVT_UPDATE_UI, &CPondraView::OnUpdateEditCommand, this, wxID_CUT, wxID_PASTE);
+    Bind(wxEVT_UPDATE_UI, &CPondraView::OnUpdateEditCommand, this, wxID_CLEAR);
+    Bind(wxEVT_UPDATE_UI, &CPondraView::OnUpdateEditCommand, this, wxID_SELECTALL);
+    return true;
+}
+
+bool CPondraView::OnClose(bool deleteWindow) {
+    if (!wxView::OnClose(deleteWindow))
+        return false;
+    if (m_edit) {
+        m_edit->Destroy();
+        m_edit = nullptr;
+    }
+    // The frame lives on (single document); only the view's window goes.
+    SetFrame(nullptr);
+    return true;
+}
+
+void CPondraView::OnDraw(wxDC*) {}
+
+std::string CPondraView::GetText() const {
+    return m_edit ? ToBytes(m_edit->GetValue()) : std::string();
+}
+
+void CPondraView::SetText(const std::string& text) {
+    if (m_edit)
+        m_edit->ChangeValue(FromBytes(text));
+}
+
+void CPondraView::AppendText(const std::string& text) {
+    if (!m_edit)
+        return;
+    m_edit->SetInsertionPointEnd();
+    m_edit->WriteText(FromBytes(text));
+}
+
+// Edit commands go to the edit control even when the focus is elsewhere (the toolbar, a menu).
+void CPondraView::OnEditCommand(wxCommandEvent& event) {
+    if (!m_edit)
+        return;
+    switch (event.GetId()) {
+    case wxID_UNDO:
+        m_edit->Undo();
+        break;
+    case wxID_CUT:
+        m_edit->Cut();
+        break;
+    case wxID_COPY:
+        m_edit->Copy();
+        break;
+    case wxID_PASTE:
+        m_edit->Paste();
+        break;
+    case wxID_CLEAR: {
+        long from = 0, to = 0;
+        m_edit->GetSelection(&from, &to);
+        if (from != to)
+            m_edit->Remove(from, to);
+        else if (from < m_edit->GetLastPosition())
+            m_edit->Remove(from, from + 1);
+        break;
+    }
+    case wxID_SELECTALL:
+        m_edit->SelectAll();
+        break;
+    }
+}
+
+void CPondraView::OnUpdateEditCommand(wxUpdateUIEvent& event) {
+    if (!m_edit) {
+        event.Enable(false);
+        return;
+    }
+    switch (event.GetId()) {
+    case wxID_UNDO:
+        event.Enable(m_edit->CanUndo());
+        break;
+    case wxID_CUT:
+        event.Enable(m_edit->CanCut());
+        break;
+    case wxID_COPY:
+        event.Enable(m_edit->CanCopy());
+        break;
+    case wxID_PASTE:
+        event.Enable(m_edit->CanPaste());
+        break;
+    case wxID_CLEAR:
+    case wxID_SELECTALL:
+        event.Enable(!m_edit->IsEmpty());
+        break;
+    }
+}
+
+namespace {
+
+// Prints the view's text in a fixed-pitch font, wrapped at the page width, one-inch margins.
+class TextPrintout : public wxPrintout {
+public:
+    TextPrintout(const wxString& title, wxString text) : wxPrintout(title), m_text(std::move(text)) {}
+
+    void OnPreparePrinting() override {
+        wxDC* dc = GetDC();
+        if (!dc)
+            return;
+        SetUpDC(*dc);
+        const wxSize area = TextArea();
+        const int lineHeight = std::max(1, dc->GetCharHeight());
+        m_linesPerPage = std::max(1, area.y / lineHeight);
+        m_lines.clear();
+        wxString line;
+        for (wxString::const_iterator it = m_text.begin();; ++it) {
+            if (it == m_text.end() || *it == '\n') {
+                Wrap(*dc, line, area.x);
+                line.clear();
+                if (it == m_text.end())
+                    break;
+            } else if (*it != '\r') {
+                line += *it;
+            }
+        }
+    }
+
+    void GetPageInfo(int* minPage, int* maxPage, int* selFrom, int* selTo) override {
+        *minPage = *selFrom = 1;
+        *maxPage = *selTo = PageCount();
+    }
+
+    bool HasPage(int page) override { return page >= 1 && page <= PageCount(); }
+
+    bool OnPrintPage(int page) override {
+        wxDC* dc = GetDC();
+        if (!dc)
+            return false;
+        SetUpDC(*dc);
+        const int lineHeight = dc->GetCharHeight();
+        const std::size_t first = static_cast<std::size_t>(page - 1) * m_linesPerPage;
+        for (std::size_t i = first; i < m_lines.size() && i < first + m_linesPerPage; ++i)
+            dc->DrawText(m_lines[i], Margin(), Margin() + static_cast<int>(i - first) * lineHeight);
+        return true;
+    }
+
+private:
+    int PageCount() const {
+        return std::max<int>(1, static_cast<int>((m_lines.size() + m_linesPerPage - 1) / m_linesPerPage));
+    }
+
+    // Works in screen-sized logical units, so that the font looks the same in the preview and on paper.
+    void SetUpDC(wxDC& dc) {
+        int ppiScreenX = 96, ppiScreenY = 96, ppiPrinterX = 96, ppiPrinterY = 96;
+        GetPPIScreen(&ppiScreenX, &ppiScreenY);
+        GetPPIPrinter(&ppiPrinterX, &ppiPrinterY);
+        int pageWidth = 0, pageHeight = 0, dcWidth = 0, dcHeight = 0;
+        GetPageSizePixels(&pageWidth, &pageHeight);
+        dc.GetSize(&dcWidth, &dcHeight);
+        double scale = ppiScreenX > 0 ? static_cast<double>(ppiPrinterX) / ppiScreenX : 1.0;
+        if (pageWidth > 0)
+            scale *= static_cast<double>(dcWidth) / pageWidth;
+        if (scale <= 0)
+            scale = 1.0;
+        dc.SetUserScale(scale, scale);
+        m_scale = scale;
+        m_ppiScreen = ppiScreenX > 0 ? ppiScreenX : 96;
+        dc.SetFont(wxFont(wxFontInfo(10).Family(wxFONTFAMILY_TELETYPE)));
+        dc.SetTextForeground(*wxBLACK);
+    }
+
+    int Margin() const { return m_ppiScreen; }
+
+    wxSize TextArea() {
+        int dcWidth = 0, dcHeight = 0;
+        GetDC()->GetSize(&dcWidth, &dcHeight);
+        return wxSize(std::max(1, static_cast<int>(dcWidth / m_scale) - 2 * Margin()),
+                      std::max(1, static_cast<int>(dcHeight / m_scale) - 2 * Margin()));
+    }
+
+    // Breaks one text line into printed lines no wider than `width`, at blanks where it can.
+    void Wrap(wxDC& dc, wxString line, int width) {
+        if (line.empty())
+            m_lines.push_back(wxString());
+        while (!line.empty()) {
+            if (dc.GetTextExtent(line).x <= width) {
+                m_lines.push_back(line);
+                return;
+            }
+            wxArrayInt extents;
+            dc.GetPartialTextExtents(line, extents);
+            std::size_t fit = 0;
+            while (fit < extents.size() && extents[fit] <= width)
+                ++fit;
+            fit = std::max<std::size_t>(fit, 1);
+            const std::size_t blank = line.rfind(' ', fit);
+            const std::size_t cut = (blank != wxString::npos && blank > 0) ? blank + 1 : fit;
+            m_lines.push_back(line.substr(0, cut));
+            line = line.substr(cut);
+        }
+    }
+
+    wxString m_text;
+    std::vector<wxString> m_lines;
+    std::size_t m_linesPerPage = 1;
+    double m_scale = 1.0;
+    int m_ppiScreen = 96;
+};
+
+} // namespace
+
+wxPrintout* CPondraView::OnCreatePrintout() {
+    return new TextPrintout(GetDocument() ? GetDocument()->GetUserReadableName() : wxString("Pondra"),
+                            m_edit ? m_edit->GetValue() : wxString());
+}

@@ -1,0 +1,23 @@
+#include "dialogs/exit_dialog.h"
+
+#include <wx/button.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+wxIMPLEMENT_DYNAMIC_CLASS(CExitDialog, wxDialog);
+
+CExitDialog::CExitDialog(wxWindow* parent)
+    : wxDialog(parent, wxID_ANY, "Pondra", wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
+    auto* sizer = new wxBoxSizer(wxVERTICAL);
+    sizer->Add(new wxStaticText(this, wxID_ANY, "Are you sure you want to exit?", wxDefaultPosition,
+                                wxDefaultSize, wxALIGN_CENTRE_HORIZONTAL),
+               wxSizerFlags().Expand().Border(wxALL, 16));
+    sizer->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), wxSizerFlags().Centre().Border(wxBOTTOM, 12));
+    SetSizerAndFit(sizer);
+    SetDefaultItem(FindWindow(wxID_OK));
+    SetEscapeId(wxID_CANCEL);
+    Centre();
+}
+
+CExitDialog::~CExitDialog() = default;

@@ -1,0 +1,286 @@
+#include "window_fixture.h"
+
+#include "app/core/settings_file.h"
+#include "app/gui/command_ids.h"
+#include "app/gui/pondra_doc.h"
+#include "comms/device.h"
+#include "comms/settings.h"
+
+#include "app/gui_base/text.h"
+
+#include <wx/config.h>
+#include <wx/menu.h>
+#include <wx/textctrl.h>
+#include <wx/toolbar.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// A worker that runs until its scale is told to stop, standing in for a running transfer.
+void StartIdleWorker(Device* dev) {
+    dev->m_worker = std::make_unique<platform::WorkerThread>();
+    dev->m_worker->Start("idle", [dev] { return dev->StopEvent.Wait(10000) ? 0u : 1u; });
+}
+
+bool WaitForEnd(Device* dev) {
+    for (int i = 0; i < 500 && !dev->m_worker->HasEnded(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return dev->m_worker->HasEnded();
+}
+
+} // namespace
+
+TEST_F(WindowTest, FirstStartAnnouncesAndWritesTheDefaultSettingsAndOpensAtTheDefaultPlace) {
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0], kSettingsFileCreatedText);
+    const std::string ini = ReadFile(SettingsPath());
+    EXPECT_EQ(ini.rfind("[Commode]\r\nDeviceName=Scale01;\r\nDeviceActive=1;\r\n", 0), 0u) << ini;
+    EXPECT_TRUE(Contains(ini, "Model=TR-70;\r\nMode=Manual;\r\n"));
+    EXPECT_EQ(g_DeviceList.size(), 1u);
+
+    EXPECT_EQ(Frame()->GetRect(), wxRect(50, 50, 550, 350));
+    EXPECT_EQ(Frame()->GetTitle(), "Pondra");
+    EXPECT_TRUE(Frame()->IsShown());
+    EXPECT_FALSE(Frame()->IsIconized());
+    EXPECT_EQ(Frame()->GetPaneText(kPaneRunMode), "Manual");
+    EXPECT_EQ(Frame()->GetPaneText(kPaneModel), "TR-70");
+    EXPECT_EQ(Frame()->GetPaneText(kPaneOutMode), "Test");
+    EXPECT_EQ(Frame()->GetPaneText(kPanePort), "COM1: 9600, Even, 8, 1, None");
+}
+
+TEST_F(WindowTest, StatusPanesShowTheSettingsReadAndFollowThemLive) {
+    struct Case {
+        const char* ini;
+        const char* mode;
+        const char* model;
+        const char* outMode;
+        const char* port;
+    } cases[] = {
+        {"[Commode]\nDeviceName=Line "
+         "1;\nCommPort=COM3;\nBaudRate=19200;\nDataBits=7;\nStopBit=2;\nParity=Odd;\n"
+         "FlowControl=Hardware;\n[Scale]\nModel=TS-440;\nMode=Command;\n[Output]\nOutMode=Log;\n",
+         "Command", "TS-440", "Log", "COM3: 19200, Odd, 7, 2, Hardware"},
+        {"[Commode]\nDeviceName=A;\nUseEthernet=1;\nEthernetAddress=127.0.0.1;\nEthernetPort=4001;\n"
+         "[Scale]\nModel=TR-70;\nMode=Stream;\n[Output]\nOutMode=Link;\n",
+         "Stream", "TR-70", "Link", "Ethernet: 127.0.0.1:4001"},
+        {"[Commode]\nDeviceName=A;\n[Commode]\nDeviceName=B;\n[Scale]\nModel=TR-70;\nMode=Manual;\n"
+         "[Output]\nOutMode=Test;\n",
+         "Manual", "TR-70", "Test", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ini);
+        WriteFile(SettingsPath(), c.ini);
+        ASSERT_TRUE(Start());
+        EXPECT_TRUE(m_boxes.empty()) << m_boxes.front();
+        EXPECT_EQ(Frame()->GetPaneText(kPaneRunMode), c.mode);
+        EXPECT_EQ(Frame()->GetPaneText(kPaneModel), c.model);
+        EXPECT_EQ(Frame()->GetPaneText(kPaneOutMode), c.outMode);
+        EXPECT_EQ(Frame()->GetPaneText(kPanePort), c.port);
+
+        g_OutMode = "Excel";
+        g_RunMode = "Manual";
+        Pump();
+        EXPECT_EQ(Frame()->GetPaneText(kPaneOutMode), "Excel");
+        EXPECT_EQ(Frame()->GetPaneText(kPaneRunMode), "Manual");
+        Frame()->Destroy();
+        Pump();
+        Exit();
+    }
+}
+
+TEST_F(WindowTest, PlacementIsKeptInTheProfileAcrossStarts) {
+    SetProfileValue("/Settings/WindowState", 3);
+    SetProfileValue("/Settings/DontShowExit", 1);
+    ASSERT_TRUE(Start());
+    Frame()->SetSize(120, 80, 640, 400);
+    Pump(20);
+    ASSERT_TRUE(CloseWindow());
+    Exit();
+    EXPECT_EQ(ProfileValue("/Settings/WindowLeft", 0), 120);
+    EXPECT_EQ(ProfileValue("/Settings/WindowTop", 0), 80);
+    EXPECT_EQ(ProfileValue("/Settings/WindowRight", 0), 760);
+    EXPECT_EQ(ProfileValue("/Settings/WindowBottom", 0), 480);
+    EXPECT_EQ(ProfileValue("/Settings/WindowState", 0), 3); // written back unchanged
+
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Frame()->GetRect(), wxRect(120, 80, 640, 400));
+}
+
+TEST_F(WindowTest, ClosingAsksUnlessTurnedOffAndThenStopsAndSaves) {
+    struct Case {
+        long dontShowExit; // -1: not in the profile
+        int answer;
+        bool closes;
+        std::size_t questions;
+    } cases[] = {
+        {-1, wxID_CANCEL, false, 1}, {-1, wxID_OK, true, 1},
+        {0, wxID_OK, true, 1},       {2, wxID_CANCEL, false, 1}, // only exactly 1 turns the question off
+        {1, wxID_CANCEL, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "DontShowExit " << c.dontShowExit << ", answer " << c.answer);
+        if (c.dontShowExit >= 0)
+            SetProfileValue("/Settings/DontShowExit", c.dontShowExit);
+        ASSERT_TRUE(Start());
+        std::filesystem::remove(SettingsPath());
+        g_Delay = "77";
+        Device* dev = g_DeviceList.front().get();
+        StartIdleWorker(dev);
+
+        EXPECT_EQ(CloseWindow(c.answer), c.closes);
+        EXPECT_EQ(m_dialogTitles.size(), c.questions);
+        if (c.questions) {
+            EXPECT_EQ(m_dialogTitles.front(), "Pondra");
+        }
+        EXPECT_EQ(std::filesystem::exists(SettingsPath()), c.closes);
+        if (c.closes) {
+            EXPECT_TRUE(Contains(ReadFile(SettingsPath()), "Delay=77;\r\n"));
+            EXPECT_TRUE(WaitForEnd(dev));
+        } else {
+            EXPECT_FALSE(dev->StopEvent.IsSet());
+            EXPECT_FALSE(dev->m_worker->HasEnded());
+            dev->StopEvent.Set();
+            Frame()->Destroy();
+            Pump();
+        }
+        dev->m_worker->Join();
+        Exit();
+        wxConfigBase::Get()->DeleteEntry("/Settings/DontShowExit");
+    }
+}
+
+TEST_F(WindowTest, SaveSettingWritesTheFileAndSaysSo) {
+    ASSERT_TRUE(StartWithDefaults());
+    g_ModelName = "TS-740";
+    Command(ID_SAVE_SETTING);
+    EXPECT_TRUE(Contains(ReadFile(SettingsPath()), "Model=TS-740;\r\n"));
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), kSettingsSavedText);
+
+    // A file that cannot be replaced is reported, the transfer is stopped, and the program goes on.
+    std::filesystem::remove(SettingsPath());
+    std::filesystem::create_directory(SettingsPath());
+    Device* dev = g_DeviceList.front().get();
+    StartIdleWorker(dev);
+    m_boxes.clear();
+    Frame()->SetStatusText("", kPaneMessage);
+    Command(ID_SAVE_SETTING);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxCaptions.back(), "Error");
+    EXPECT_NE(Frame()->GetPaneText(kPaneMessage), kSettingsSavedText);
+    EXPECT_TRUE(WaitForEnd(dev));
+    dev->m_worker->Join();
+}
+
+TEST_F(WindowTest, CommandsWithoutTheirDialogsYetAreDisabled) {
+    ASSERT_TRUE(Start());
+    for (int id : {ID_SCALE_SETTING, ID_PORT_SETTING, ID_FIELD_SELECT, ID_FIELD_FORMAT, ID_OUTPUT_MODE,
+                   ID_HOTKEY_SETTING, ID_TRANSFER_START, ID_TRANSFER_STOP, ID_TRANSFER_GET,
+                   ID_TRANSFER_SELECT, ID_COMMS_STATUS, ID_FILE_MRU_PLACEHOLDER})
+        EXPECT_FALSE(IsEnabled(id)) << id;
+    for (int id : {int(ID_SAVE_SETTING), int(ID_LOG_FILE), int(ID_HELP_FINDER), int(wxID_ABOUT),
+                   int(wxID_EXIT), int(wxID_NEW), int(wxID_OPEN)})
+        EXPECT_TRUE(IsEnabled(id)) << id;
+    for (int id : {ID_SCALE_SETTING, ID_TRANSFER_START, ID_SAVE_SETTING})
+        EXPECT_FALSE(Frame()->GetToolBar()->FindById(id)->GetShortHelp().empty()) << id;
+}
+
+TEST_F(WindowTest, LogFileChoiceGetsItsExtensionAndTheFileIsCreated) {
+    ASSERT_TRUE(StartWithDefaults());
+    const std::string dir = m_dir.string() + "/";
+    WriteFile(dir + "MYDATA.LOG", "kept\r\n");
+    const struct {
+        const char* chosen;
+        const char* path;
+    } cases[] = {{"mydata", "mydata.log"}, {"MYDATA.LOG", "MYDATA.LOG"}, {"data.txt", "data.txt.log"}};
+    for (const auto& c : cases) {
+        Frame()->SetLogFileChoice(dir + c.chosen);
+        EXPECT_EQ(Frame()->GetLogFilePath(), dir + c.path);
+        EXPECT_TRUE(std::filesystem::exists(dir + c.path)) << c.path;
+    }
+    EXPECT_EQ(ReadFile(dir + "MYDATA.LOG"), "kept\r\n");
+    EXPECT_TRUE(m_boxes.empty());
+
+    Frame()->SetLogFileChoice(dir + "missing/folder/data");
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0], "Cannot create data log file");
+    EXPECT_EQ(Frame()->GetLogFilePath(), dir + "missing/folder/data.log");
+
+    // The log path is part of the settings file.
+    Command(ID_SAVE_SETTING);
+    EXPECT_TRUE(Contains(ReadFile(SettingsPath()), "LogFile=" + dir + "missing/folder/data.log;\r\n"));
+}
+
+TEST_F(WindowTest, HelpOpensTheBookOrSaysItIsMissing) {
+    ASSERT_TRUE(StartWithDefaults());
+    Frame()->SetHelpFile(m_dir.string() + "/pondra.htb");
+    Command(ID_HELP);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0], "Help file is not found");
+    EXPECT_EQ(m_boxCaptions[0], "Pondra");
+
+    const std::size_t windows = wxTopLevelWindows.GetCount();
+    Frame()->SetHelpFile(PONDRA_HELP_BOOK);
+    Command(ID_HELP_FINDER);
+    EXPECT_EQ(m_boxes.size(), 1u);
+    EXPECT_GT(wxTopLevelWindows.GetCount(), windows);
+}
+
+TEST_F(WindowTest, AboutShowsItsBox) {
+    ASSERT_TRUE(Start());
+    std::vector<std::string> titles;
+    {
+        ModalAnswerer answerer(wxID_OK);
+        Command(wxID_ABOUT);
+        titles = answerer.Titles();
+    }
+    EXPECT_EQ(titles, std::vector<std::string>{"About"});
+}
+
+TEST_F(WindowTest, DocumentTextIsKeptByteForByteAndNeverAsksToBeSaved) {
+    ASSERT_TRUE(StartWithDefaults());
+    CPondraView* view = Frame()->GetView();
+    ASSERT_NE(view, nullptr);
+    const std::string text =
+        "Scale01  12.50 kg \xB0"
+        "C\n"
+        "a line long enough to wrap at the window's width, a line long enough to wrap at the "
+        "window's width, a line long enough to wrap\n";
+    view->AppendText(text);
+    EXPECT_EQ(view->GetText(), text);
+
+    const std::string file = m_dir.string() + "/readings.txt";
+    ASSERT_TRUE(view->GetDocument()->OnSaveDocument(file));
+    EXPECT_EQ(ReadFile(file), text);
+
+    Command(wxID_NEW);
+    view = Frame()->GetView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetText(), "");
+
+    ASSERT_NE(wxGetApp().GetDocManager()->CreateDocument(file, wxDOC_SILENT), nullptr);
+    view = Frame()->GetView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->GetText(), text);
+    EXPECT_EQ(Frame()->GetTitle(), "Pondra");
+
+    // The opened file heads the recent-file list, which takes the place of the placeholder.
+    wxMenu* fileMenu = Frame()->GetMenuBar()->GetMenu(0);
+    EXPECT_EQ(fileMenu->FindItem(ID_FILE_MRU_PLACEHOLDER), nullptr);
+    ASSERT_NE(fileMenu->FindItem(wxID_FILE1), nullptr);
+    EXPECT_TRUE(Contains(ToBytes(fileMenu->FindItem(wxID_FILE1)->GetItemLabel()), "readings.txt"));
+
+    view->GetEdit()->AppendText("typed by hand");
+    view->GetDocument()->Modify(true);
+    SetProfileValue("/Settings/DontShowExit", 1);
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_TRUE(m_dialogTitles.empty());
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(ReadFile(file), text);
+}
