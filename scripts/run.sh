@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build} scripts/build.sh -DBUILD_TESTING=OFF
 PROGRAM="${BUILD_DIR:-build}/app/Pondra"
 if [ ! -x "$PROGRAM" ]; then
-    echo "Pondra was built, but its window is not part of this build yet." >&2
-    exit 0
+    echo "Pondra was not built: $PROGRAM is missing." >&2
+    exit 1
 fi
 if [ -n "$DISPLAY" ]; then
     exec "$PROGRAM" "$@"
