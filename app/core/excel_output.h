@@ -1,0 +1,62 @@
+// The spreadsheet output of the main frame: starts the spreadsheet application on the configured
+// workbook when a transfer starts, writes every reading into cells of the configured sheet, and
+// asks whether to save when the transfer stops. Window-free: the frame supplies the boxes and the
+// stop through ExcelOutputHost. Runs on the GUI thread only.
+#pragma once
+
+#include "platform/xlsx_workbook.h"
+
+#include <string>
+
+struct Device;
+
+enum class ExcelBox {
+    kFrame,        // the frame's own box, caption "Pondra", exclamation icon
+    kError,        // no owner, the given caption, error icon
+    kNotice,       // no owner, the given caption, no icon, brought to the foreground
+    kSaveQuestion, // Yes and No, exclamation icon
+};
+
+class ExcelOutputHost {
+public:
+    virtual ~ExcelOutputHost() = default;
+    // Stops every running scale (the frame's StopAll, which may close the spreadsheet itself).
+    virtual void StopAll() = 0;
+    // Shows a box; true when a question was answered Yes.
+    virtual bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) = 0;
+    // The date and time as the output line shows it.
+    virtual std::string CurrentDateTimeText() = 0;
+};
+
+class ExcelOutput {
+public:
+    explicit ExcelOutput(ExcelOutputHost& host) : m_host(host) {}
+
+    // Opens g_ExcelFile and takes sheet g_ExcelSheet. False after a failure, which has been shown
+    // and has stopped all scales.
+    bool StartExcel();
+    // Writes the fields of g_OutputFields for one reading, from the cell after the last reading's.
+    void WriteReadingToExcel(const Device& dev);
+    void WriteExcelCell(const std::string& cell, const std::string& value);
+    // Asks whether to save and lets go of the workbook. Always true.
+    bool CloseExcel();
+
+    // Not null once a start has got as far as the application (the frame's close handler asks).
+    const void* LastDispatch() const { return m_lastDispatch; }
+    bool IsOpen() const { return m_excelOpen != 0; }
+
+private:
+    void FailStart(const std::string& text, const std::string& caption, ExcelBox box);
+    void ReleaseApplication();
+
+    ExcelOutputHost& m_host;
+    platform::ExcelApplication m_application;
+    platform::ExcelWorkbook m_workbook;
+    platform::ExcelWorkbooks m_workbooks;
+    platform::ExcelSheets m_sheets;
+    platform::ExcelWorksheet m_sheet; // every cell is written here
+    int m_excelOpen = 0;
+    // The object most recently handed out during a start or by the active-sheet test; only
+    // compared with null, never used to reach the object.
+    const void* m_lastDispatch = nullptr;
+};

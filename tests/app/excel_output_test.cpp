@@ -1,0 +1,249 @@
+#include "app/core/excel_output.h"
+#include "comms/device.h"
+#include "support/xlsx_fixture.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Stands in for the main frame: records boxes and stops, answers the save question, and closes
+// the spreadsheet when the transfer stops, as the frame's StopAll does.
+class FakeFrame : public ExcelOutputHost {
+public:
+    ExcelOutput output{*this};
+    std::vector<std::string> events;
+    bool answerYes = true;
+    bool running = false;
+
+    void StopAll() override {
+        events.push_back("stop");
+        if (running) {
+            running = false;
+            output.CloseExcel();
+        }
+    }
+    bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override {
+        events.push_back(caption + ": " + text);
+        return box == ExcelBox::kSaveQuestion && answerYes;
+    }
+    std::string CurrentDateTimeText() override { return "09.12.2026 05:00"; }
+
+    bool Start() {
+        running = true;
+        const bool started = output.StartExcel();
+        if (!started)
+            running = false;
+        return started;
+    }
+    void Stop() { StopAll(); }
+};
+
+const char kSaveQuestion[] = "Save Changes?: Press Yes to save any changes and close Excel";
+
+class ExcelOutputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetSettingsValues();
+        MakeWorkbook("rich", m_path);
+        g_ExcelFile = m_path;
+        g_ExcelSheet = 1;
+        g_ExcelCell = "B2";
+        g_ExcelDisplay = "Col";
+        SetFields({"Net Weight", "Gross Weight", "-----"});
+        m_dev.m_name = "Scale01";
+    }
+    void TearDown() override { ResetSettingsValues(); }
+
+    static void SetFields(const std::vector<std::string>& fields) {
+        g_OutputFields.fill("");
+        std::copy(fields.begin(), fields.end(), g_OutputFields.begin());
+    }
+    void Reading(const std::string& net, const std::string& gross) {
+        SetReadingField(&m_dev, DF_NET_WEIGHT, net);
+        SetReadingField(&m_dev, DF_GROSS_WEIGHT, gross);
+        SetReadingField(&m_dev, DF_TARE_WEIGHT, "t" + net);
+        m_frame.output.WriteReadingToExcel(m_dev);
+    }
+    std::string Cell(const std::map<std::string, std::string>& dump, const std::string& cell) {
+        auto it = dump.find("Data!" + cell);
+        return it == dump.end() ? "" : it->second.substr(0, it->second.find('\t'));
+    }
+
+    TempDir m_dir;
+    std::string m_path = m_dir.File("readings.xlsx");
+    Device m_dev;
+    FakeFrame m_frame;
+};
+
+} // namespace
+
+TEST_F(ExcelOutputTest, ReadingsFollowTheDirection) {
+    const struct {
+        int byRows;
+        std::vector<std::string> cells; // first reading's two cells, then the second's
+    } cases[] = {{0, {"B2", "C2", "B3", "C3"}}, {1, {"B2", "B3", "C2", "C3"}}};
+    for (const auto& c : cases) {
+        MakeWorkbook("rich", m_path);
+        g_ExcelByRows = c.byRows;
+        g_ExcelNextCell.clear();
+        ASSERT_TRUE(m_frame.Start());
+        Reading("1.5", "2.5");
+        Reading("3.5", "4.5");
+        m_frame.Stop();
+        EXPECT_EQ(m_frame.events, (std::vector<std::string>{"stop", kSaveQuestion}));
+        m_frame.events.clear();
+        const auto dump = DumpWorkbook(m_path);
+        const char* values[] = {"float:1.5", "float:2.5", "float:3.5", "float:4.5"};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Cell(dump, c.cells[i]), values[i]) << c.byRows << " " << c.cells[i];
+        EXPECT_EQ(g_ExcelNextCell, c.byRows ? "C2" : "B3");
+    }
+}
+
+TEST_F(ExcelOutputTest, BlankEntryLeavesItsCellAndTheRestOfTheWorkbookAlone) {
+    const auto before = DumpWorkbook(m_path);
+    SetFields({"Net Weight", " <Blank>", "Tare Weight", "Scale Name", "-----"});
+    ASSERT_TRUE(m_frame.Start());
+    Reading("7", "8");
+    m_frame.Stop();
+    auto expected = before;
+    expected["Data!B2"] = "int:7\tFalse|00000000|General";
+    expected["Data!D2"] = "str:'t7'\tFalse|00FFFF00|General";
+    expected["Data!E2"] = "str:'Scale01'\tFalse|00000000|General";
+    EXPECT_EQ(DumpWorkbook(m_path), expected); // C2 still says "keep me"
+}
+
+TEST_F(ExcelOutputTest, AnsweringNoLeavesTheFileAsItWasOnDisk) {
+    const std::string bytes = ReadBytes(m_path);
+    m_frame.answerYes = false;
+    ASSERT_TRUE(m_frame.Start());
+    Reading("1", "2");
+    m_frame.Stop();
+    EXPECT_EQ(ReadBytes(m_path), bytes);
+    // A reading that was still queued, and a second close, do nothing.
+    Reading("3", "4");
+    m_frame.output.CloseExcel();
+    EXPECT_EQ(m_frame.events, (std::vector<std::string>{"stop", kSaveQuestion}));
+    EXPECT_EQ(ReadBytes(m_path), bytes);
+}
+
+TEST_F(ExcelOutputTest, NextReadingContinuesAfterARestart) {
+    ASSERT_TRUE(m_frame.Start());
+    Reading("1", "2");
+    m_frame.Stop();
+    ASSERT_TRUE(m_frame.Start());
+    Reading("3", "4");
+    m_frame.Stop();
+    const auto dump = DumpWorkbook(m_path);
+    EXPECT_EQ(Cell(dump, "B2"), "int:1");
+    EXPECT_EQ(Cell(dump, "B3"), "int:3");
+    EXPECT_EQ(Cell(dump, "C3"), "int:4");
+}
+
+TEST_F(ExcelOutputTest, MissingSheetStopsButKeepsTheWorkbookOpen) {
+    g_ExcelSheet = 9;
+    EXPECT_TRUE(m_frame.Start());
+    EXPECT_EQ(m_frame.events,
+              (std::vector<std::string>{"Sheet error: There is not sheet number 9 in " + m_path, "stop"}));
+    // A reading from a scale that still runs has no sheet to go to.
+    const std::string bytes = ReadBytes(m_path);
+    Reading("1", "2");
+    m_frame.running = true;
+    m_frame.Stop();
+    EXPECT_EQ(m_frame.events.back(), kSaveQuestion);
+    EXPECT_EQ(ReadBytes(m_path), bytes);
+    EXPECT_TRUE(g_ExcelNextCell.empty());
+}
+
+TEST_F(ExcelOutputTest, EmptyFieldListStopsAndStartsOverAtTheStartCell) {
+    ASSERT_TRUE(m_frame.Start());
+    Reading("1", "2");
+    SetFields({});
+    Reading("3", "4");
+    EXPECT_EQ(m_frame.events,
+              (std::vector<std::string>{"stop", kSaveQuestion, "Pondra: No input fields for Excel!"}));
+    EXPECT_TRUE(g_ExcelNextCell.empty());
+
+    SetFields({"Gross Weight", "-----"});
+    ASSERT_TRUE(m_frame.Start());
+    Reading("5", "6");
+    m_frame.Stop();
+    const auto dump = DumpWorkbook(m_path);
+    EXPECT_EQ(Cell(dump, "B2"), "int:6");
+    EXPECT_EQ(Cell(dump, "C2"), "int:2");
+}
+
+TEST_F(ExcelOutputTest, StartCellIsRepairedOrTheStartFails) {
+    g_ExcelCell = "c5";
+    ASSERT_TRUE(m_frame.Start());
+    EXPECT_EQ(g_ExcelCell, "B5");
+    Reading("1", "2");
+    m_frame.Stop();
+    EXPECT_EQ(Cell(DumpWorkbook(m_path), "B5"), "int:1");
+
+    g_ExcelCell.clear();
+    m_frame.events.clear();
+    EXPECT_FALSE(m_frame.Start());
+    EXPECT_EQ(m_frame.events, (std::vector<std::string>{"Error: General Exception Error.", "stop"}));
+}
+
+TEST_F(ExcelOutputTest, WorkbooksThatCannotBeUsedFailTheStart) {
+    WriteBytes(m_dir.File("text.xlsx"), "Net;Gross\n");
+    const struct {
+        std::string file;
+        int sheet;
+        std::string box;
+    } cases[] = {
+        {m_dir.File("text.xlsx"), 1,
+         "Server Error: Run-time error '1004'L\n\n'" + m_dir.File("text.xlsx") +
+             "' is not a valid .xlsx workbook: "},
+        {m_dir.File("none.xlsx"), 1,
+         "Server Error: Run-time error '1004'L\n\nCannot open the workbook '" + m_dir.File("none.xlsx") +
+             "': No such file or directory"},
+        {m_path, 3,
+         "Server Error: Run-time error '438'L\n\nThe sheet Chart of '" + m_path + "' has no cells."},
+        {m_path, 0, "Server Error: Run-time error '9'L\n\nSubscript out of range"},
+    };
+    for (const auto& c : cases) {
+        g_ExcelFile = c.file;
+        g_ExcelSheet = c.sheet;
+        m_frame.events.clear();
+        EXPECT_FALSE(m_frame.Start()) << c.file;
+        ASSERT_EQ(m_frame.events.size(), 2u);
+        EXPECT_EQ(m_frame.events[0].substr(0, c.box.size()), c.box);
+        EXPECT_EQ(m_frame.events[1], "stop");
+        Reading("1", "2"); // nothing to write into
+    }
+    EXPECT_EQ(m_frame.events.size(), 2u);
+}
+
+TEST_F(ExcelOutputTest, AFailedWriteKeepsTheFieldsBeforeIt) {
+    g_ExcelCell = "XFD2"; // the second field would be past the last column
+    ASSERT_TRUE(m_frame.Start());
+    Reading("1", "2");
+    ASSERT_EQ(m_frame.events.size(), 3u);
+    EXPECT_EQ(m_frame.events[0], "stop");
+    EXPECT_EQ(m_frame.events[1], kSaveQuestion);
+    EXPECT_EQ(m_frame.events[2], "Pondra: \"XFE2\" is not a cell address of the sheet.");
+    EXPECT_EQ(Cell(DumpWorkbook(m_path), "XFD2"), "int:1");
+}
+
+TEST_F(ExcelOutputTest, AFailedSaveIsAskedAgainAtTheNextClose) {
+    const std::string folder = m_dir.File("sub");
+    std::filesystem::create_directory(folder);
+    g_ExcelFile = folder + "/book.xlsx";
+    std::filesystem::rename(m_path, g_ExcelFile);
+    ASSERT_TRUE(m_frame.Start());
+    Reading("1", "2");
+    std::filesystem::rename(folder, m_dir.File("away"));
+    m_frame.Stop();
+    ASSERT_EQ(m_frame.events.size(), 3u);
+    EXPECT_NE(m_frame.events[2].find("Cannot save the workbook"), std::string::npos) << m_frame.events[2];
+
+    std::filesystem::rename(m_dir.File("away"), folder);
+    m_frame.events.clear();
+    m_frame.output.CloseExcel(); // as the program's end does
+    EXPECT_EQ(m_frame.events, (std::vector<std::string>{kSaveQuestion}));
+    EXPECT_EQ(Cell(DumpWorkbook(g_ExcelFile), "B2"), "int:1");
+}
