@@ -1,11 +1,11 @@
 #include "platform/xlsx_workbook.h"
 
+#include "platform/file_replace.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
 #include <fcntl.h>
-#include <limits>
 #include <pugixml.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -338,23 +338,27 @@ std::string ReadEntry(zip_t* archive, zip_uint64_t index, std::size_t& budget) {
     return data;
 }
 
-std::vector<PackagePart> ReadPackage(const std::string& bytes) {
+// Opens an archive over a memory buffer (no data: a new, empty archive). The archive owns the
+// buffer source from then on; the source is handed out so that a new archive can be read back.
+zip_t* OpenMemoryArchive(const void* data, std::size_t size, int flags, zip_source_t** source) {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-    if (!source) {
-        const std::string text = zip_error_strerror(&error);
-        zip_error_fini(&error);
-        throw std::runtime_error(text);
-    }
-    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    *source = zip_source_buffer_create(data, size, 0, &error);
+    zip_t* archive = *source ? zip_open_from_source(*source, flags, &error) : nullptr;
     if (!archive) {
-        zip_source_free(source);
+        if (*source)
+            zip_source_free(*source);
         const std::string text = zip_error_strerror(&error);
         zip_error_fini(&error);
         throw std::runtime_error(text);
     }
     zip_error_fini(&error);
+    return archive;
+}
+
+std::vector<PackagePart> ReadPackage(const std::string& bytes) {
+    zip_source_t* source = nullptr;
+    zip_t* archive = OpenMemoryArchive(bytes.data(), bytes.size(), ZIP_RDONLY | ZIP_CHECKCONS, &source);
 
     std::vector<PackagePart> parts;
     try {
@@ -414,22 +418,8 @@ std::string ReadFile(const std::string& path) {
 
 // Builds a zip archive in memory from the parts, in their order.
 std::string WritePackage(const std::vector<std::pair<const PackagePart*, const std::string*>>& parts) {
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &error);
-    if (!target) {
-        const std::string text = zip_error_strerror(&error);
-        zip_error_fini(&error);
-        throw std::runtime_error(text);
-    }
-    zip_t* archive = zip_open_from_source(target, ZIP_TRUNCATE, &error);
-    if (!archive) {
-        zip_source_free(target);
-        const std::string text = zip_error_strerror(&error);
-        zip_error_fini(&error);
-        throw std::runtime_error(text);
-    }
-    zip_error_fini(&error);
+    zip_source_t* target = nullptr;
+    zip_t* archive = OpenMemoryArchive(nullptr, 0, ZIP_TRUNCATE, &target);
     zip_source_keep(target);
 
     auto fail = [&](const std::string& text) {
@@ -467,70 +457,6 @@ std::string WritePackage(const std::vector<std::pair<const PackagePart*, const s
     if (n < 0 || static_cast<std::size_t>(n) != bytes.size())
         throw std::runtime_error("cannot read back the new package");
     return bytes;
-}
-
-void WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw std::runtime_error(SystemText(errno));
-        done += static_cast<std::size_t>(n);
-    }
-}
-
-// Puts bytes in place of the file at path: a new file in the same folder, flushed to disk, then
-// renamed over the old one. A symbolic link is followed, so the link stays a link.
-void ReplaceFile(const std::string& path, const std::string& bytes) {
-    std::string target = path;
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-        target = real;
-        std::free(real);
-    }
-    const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-    const std::string file = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + (folder.back() == '/' ? "" : "/") + "." + file + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        throw std::runtime_error(SystemText(errno));
-    try {
-        struct stat old {};
-        if (::stat(target.c_str(), &old) == 0) {
-            if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
-                // Keeping the owner needs privileges; the file is ours then, which is fine.
-            }
-            ::fchmod(fd, old.st_mode & 07777);
-        } else {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            ::fchmod(fd, 0666 & ~mask);
-        }
-        WriteAll(fd, bytes);
-        if (::fsync(fd) != 0)
-            throw std::runtime_error(SystemText(errno));
-        if (::close(fd) != 0) {
-            const int error = errno;
-            ::unlink(temp.c_str());
-            throw std::runtime_error(SystemText(error));
-        }
-    } catch (...) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        throw;
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        throw std::runtime_error(SystemText(error));
-    }
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
 }
 
 } // namespace
@@ -976,7 +902,9 @@ void XlsxWorkbook::Save() {
             auto it = replaced.find(key);
             entries.emplace_back(&part, it == replaced.end() ? &part.data : &it->second);
         }
-        ReplaceFile(impl.path, WritePackage(entries));
+        const ReplaceResult result = ReplaceFileContents(impl.path, WritePackage(entries));
+        if (!result.Ok())
+            throw std::runtime_error(SystemText(result.error));
 
         // The file now holds the new texts; keep them as the parts' contents.
         impl.parts.erase(
