@@ -1,0 +1,36 @@
+// The spreadsheet output as the main frame runs it: ExcelOutput with the frame's message boxes,
+// the frame's StopAll and the output line's date and time. The frame owns one and forwards its
+// StartExcel, WriteReadingToExcel, WriteExcelCell and CloseExcel to it.
+#pragma once
+
+#include "app/core/excel_output.h"
+
+#include <functional>
+#include <string>
+
+class wxWindow;
+struct Device;
+
+class FrameExcelOutput : private ExcelOutputHost {
+public:
+    FrameExcelOutput(wxWindow* frame, std::function<void()> stopAll);
+
+    bool StartExcel() { return m_output.StartExcel(); }
+    void WriteReadingToExcel(const Device& dev) { m_output.WriteReadingToExcel(dev); }
+    void WriteExcelCell(const std::string& cell, const std::string& value) {
+        m_output.WriteExcelCell(cell, value);
+    }
+    bool CloseExcel() { return m_output.CloseExcel(); }
+    // Not null once a start got as far as the spreadsheet application; the close handler closes
+    // the spreadsheet only then.
+    const void* LastDispatch() const { return m_output.LastDispatch(); }
+
+private:
+    void StopAll() override;
+    bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override;
+    std::string CurrentDateTimeText() override;
+
+    wxWindow* m_frame;
+    std::function<void()> m_stopAll;
+    ExcelOutput m_output{*this};
+};
