@@ -44,6 +44,55 @@ constexpr std::array<KeyRun, 5> kRuns{{
     {0x70, XK_F1, 24},   // F1 to F24
 }};
 
+// Keysyms that are only recognised, never typed: the shifted symbols of a US keyboard, Shift+Tab,
+// and the keypad's cursor keys (Num Lock off), which give the codes of the keys they stand for.
+constexpr std::array<KeyRow, 35> kRecognisedKeys{{
+    {'0', XK_parenright},
+    {'1', XK_exclam},
+    {'2', XK_at},
+    {'3', XK_numbersign},
+    {'4', XK_dollar},
+    {'5', XK_percent},
+    {'6', XK_asciicircum},
+    {'7', XK_ampersand},
+    {'8', XK_asterisk},
+    {'9', XK_parenleft},
+    {0xBA, XK_colon},
+    {0xBB, XK_plus},
+    {0xBC, XK_less},
+    {0xBD, XK_underscore},
+    {0xBE, XK_greater},
+    {0xBF, XK_question},
+    {0xC0, XK_asciitilde},
+    {0xDB, XK_braceleft},
+    {0xDC, XK_bar},
+    {0xDD, XK_braceright},
+    {0xDE, XK_quotedbl},
+    {0x09, XK_ISO_Left_Tab},
+    {0x21, XK_KP_Prior},
+    {0x22, XK_KP_Next},
+    {0x23, XK_KP_End},
+    {0x24, XK_KP_Home},
+    {0x25, XK_KP_Left},
+    {0x26, XK_KP_Up},
+    {0x27, XK_KP_Right},
+    {0x28, XK_KP_Down},
+    {0x0C, XK_KP_Begin},
+    {0x2D, XK_KP_Insert},
+    {0x2E, XK_KP_Delete},
+    {0x12, XK_Meta_L},
+    {0xA5, XK_ISO_Level3_Shift},
+}};
+
+constexpr std::array<unsigned long, 21> kExtendedKeysyms{
+    XK_Prior,    XK_Next,      XK_End,      XK_Home,
+    XK_Left,     XK_Up,        XK_Right,    XK_Down,
+    XK_Insert,   XK_Delete,    XK_KP_Enter, XK_KP_Divide,
+    XK_Num_Lock, XK_Control_R, XK_Alt_R,    XK_ISO_Level3_Shift,
+    XK_Super_L,  XK_Super_R,   XK_Menu,     XK_Print,
+    XK_Break,
+};
+
 } // namespace
 
 unsigned long VirtualKeyToKeysym(int virtualKey) {
@@ -63,7 +112,17 @@ int KeysymToVirtualKey(unsigned long keysym) {
     for (const KeyRow& row : kKeys)
         if (row.keysym == keysym)
             return row.virtualKey;
+    for (const KeyRow& row : kRecognisedKeys)
+        if (row.keysym == keysym)
+            return row.virtualKey;
     return 0;
+}
+
+bool IsExtendedKeysym(unsigned long keysym) {
+    for (unsigned long extended : kExtendedKeysyms)
+        if (extended == keysym)
+            return true;
+    return false;
 }
 
 } // namespace platform

@@ -9,5 +9,8 @@ namespace platform {
 unsigned long VirtualKeyToKeysym(int virtualKey);
 // The virtual-key code of a keysym, or 0 when none. Letters map to their key in either case.
 int KeysymToVirtualKey(unsigned long keysym);
+// True for the keys a PC keyboard sends as extended keys: the cursor block, the keypad's Enter and
+// "/", Num Lock, the right-hand Ctrl and Alt, the Windows and menu keys, Print and Break.
+bool IsExtendedKeysym(unsigned long keysym);
 
 } // namespace platform

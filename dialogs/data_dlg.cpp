@@ -1,0 +1,241 @@
+#include "dialogs/data_dlg.h"
+
+#include "app/gui_base/text.h"
+#include "comms/model_table.h"
+#include "comms/settings.h"
+#include "dialogs/fld_format.h"
+#include "dialogs/hotkey_ctrl.h"
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/sizer.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+namespace {
+
+// Caption of each field's check box.
+constexpr std::array<const char*, kFieldCount> kFieldCaptions{
+    "Weight Leading sign (+)",
+    "PC Date Time",
+    "Code Number",
+    "Net Weight",
+    "Gross Weight",
+    "Tare Weight",
+    "Unit Weight",
+    "Quantity",
+    "Set Point 1 (Wgh)",
+    "Set Point 1 (Qty)",
+    "Set Point 2 (Wgh)",
+    "Set Point 2 (Qty)",
+    "Set Point 3",
+    "Set Point 4",
+    "Set Point 5",
+    "Set Point 6",
+    "Total Quantity",
+    "Total Weight",
+    "Total Trans.",
+    "Part Number",
+    "Part Name",
+    "Inventory",
+    "Reference 1",
+    "Reference 2",
+    "Scale Number",
+    "Scale Date",
+    "ScaleTime",
+    "Grading",
+    "Status",
+    "Weight Unit",
+    "Unit Price",
+    "Total Price",
+    "Scale Name",
+};
+
+constexpr std::uint64_t Fields(std::initializer_list<int> fields) {
+    std::uint64_t mask = 0;
+    for (int field : fields)
+        mask |= std::uint64_t{1} << field;
+    return mask;
+}
+
+// The data fields each scale model can send, by model id. Fields 0 and 1 never come from a scale;
+// every model has a scale name. Id 9 belongs to no model.
+constexpr std::array<std::uint64_t, 17> kFieldsSent{
+    Fields({2, 3, 4, 5, 32}),                                                             // TR-11
+    Fields({3, 5, 32}),                                                                   // TR-24
+    Fields({2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 16, 17, 19, 20, 21, 24, 25, 27, 28, 32}), // TR-70
+    Fields({3, 5, 28, 32}),                                                               // TR-150
+    Fields({3, 5, 24, 28, 32}),                                                           // TR-152 / TR-156
+    Fields({2, 3, 4, 5, 17, 18, 32}),                                                     // TR-175
+    Fields({2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16, 19, 20, 21, 24, 32}),         // TC-180
+    Fields({3, 32}),                                                                      // TS-440
+    Fields({2, 3, 5, 32}),                                                                // TR-500
+    Fields({}),                                                                           // no model
+    Fields({3, 4, 5, 8, 32}),                                                             // TS-740
+    Fields({3, 5, 28, 30, 31, 32}),                                                       // TS-748
+    Fields({4, 24, 29, 32}),                                                              // Orvel QB/QT
+    Fields({3, 28, 29, 32}),                                                      // Mareno Kiki - HL/Vela/AK
+    Fields({2, 3, 4, 5, 6, 7, 17, 18, 20, 22, 23, 25, 26, 28, 32}),               // KT m25
+    Fields({2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 16, 17, 19, 20, 24, 25, 28, 32}), // TRX-3005
+    Fields({3, 5, 28, 32}),                                                       // TSX-4000
+};
+
+struct KeyButton {
+    int id;
+    int word;         // put into the hot-key control
+    const char* code; // put into the key-code box
+};
+// New Line puts Enter into the control but the line-end code 10 into the box.
+constexpr KeyButton kKeyButtons[] = {
+    {CDataDlg::kIdTab, 9, "9"},
+    {CDataDlg::kIdShiftTab, 265, "265"},
+    {CDataDlg::kIdNewLine, 13, "10"},
+    {CDataDlg::kIdSpace, 32, "32"},
+};
+
+constexpr int kFieldsPerColumn = 16;
+
+} // namespace
+
+bool CDataDlg::ModelSendsField(int modelId, int field) {
+    if (modelId < 0 || modelId >= static_cast<int>(kFieldsSent.size()) || field < 0 || field >= kFieldCount)
+        return false;
+    return (kFieldsSent[modelId] >> field) & 1;
+}
+
+CDataDlg::CDataDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Data Format Setting") {
+    // Created in tab order: the title, one row per field, the line-end macro, the key converter.
+    auto* title = new wxStaticText(this, kIdTitle, "");
+    auto* sign = new wxCheckBox(this, kFirstCheckBox, kFieldCaptions[0]);
+    sign->Hide();
+
+    std::array<wxFlexGridSizer*, 2> columns{new wxFlexGridSizer(4, 3, 6), new wxFlexGridSizer(4, 3, 6)};
+    const wxSize editSize = wxDLG_UNIT(this, wxSize(60, 11));
+    for (int n = 1; n < kFieldCount; ++n) {
+        wxFlexGridSizer* column = columns[n <= kFieldsPerColumn ? 0 : 1];
+        column->Add(new wxCheckBox(this, kFirstCheckBox + n, kFieldCaptions[n]), 0, wxALIGN_CENTER_VERTICAL);
+        column->Add(new wxStaticText(this, kFirstLabel + n, "Macro :"), 0, wxALIGN_CENTER_VERTICAL);
+        column->Add(new wxTextCtrl(this, kFirstMacroEdit + n, "", wxDefaultPosition, editSize), 0,
+                    wxALIGN_CENTER_VERTICAL);
+        if (g_FieldHasFormat[n])
+            column->Add(new wxButton(this, kFirstFormatButton + n, "Format", wxDefaultPosition, wxDefaultSize,
+                                     wxBU_EXACTFIT),
+                        0, wxALIGN_CENTER_VERTICAL);
+        else
+            column->AddSpacer(0);
+    }
+    auto* lineEndLabel = new wxStaticText(this, kIdLineEndLabel, "Macro :");
+    auto* lineEnd = new wxTextCtrl(this, kIdLineEndMacro, "", wxDefaultPosition, editSize);
+    columns[1]->Add(new wxStaticText(this, wxID_ANY, "End of line"), 0, wxALIGN_CENTER_VERTICAL);
+    columns[1]->Add(lineEndLabel, 0, wxALIGN_CENTER_VERTICAL);
+    columns[1]->Add(lineEnd, 0, wxALIGN_CENTER_VERTICAL);
+    columns[1]->AddSpacer(0);
+
+    auto* keyGroup = new wxStaticBox(this, wxID_ANY, "Key Converting");
+    m_hotKey = new HotKeyCtrl(this, kIdHotKey, wxDefaultPosition, wxDLG_UNIT(this, wxSize(80, 12)));
+    auto* convert = new wxButton(this, kIdConvert, "=", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
+    m_keyCode = new wxTextCtrl(this, kIdKeyCode, "", wxDefaultPosition, wxDLG_UNIT(this, wxSize(40, 12)));
+    auto* tab = new wxButton(this, kIdTab, "&Tab");
+    auto* shiftTab = new wxButton(this, kIdShiftTab, "S&hift+Tab");
+    auto* newLine = new wxButton(this, kIdNewLine, "New &Line");
+    auto* space = new wxButton(this, kIdSpace, "&Space");
+    auto* ok = new wxButton(this, wxID_OK, "OK");
+    auto* cancel = new wxButton(this, wxID_CANCEL, "Cancel");
+    ok->SetDefault();
+
+    auto* fieldRows = new wxBoxSizer(wxHORIZONTAL);
+    fieldRows->Add(columns[0], 0, wxRIGHT, 16);
+    fieldRows->Add(columns[1]);
+    auto* converter = new wxStaticBoxSizer(keyGroup, wxHORIZONTAL);
+    converter->Add(m_hotKey, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
+    converter->Add(convert, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
+    converter->Add(m_keyCode, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
+    for (wxButton* button : {tab, shiftTab, newLine, space})
+        converter->Add(button, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
+    auto* bottom = new wxBoxSizer(wxHORIZONTAL);
+    bottom->Add(converter, 1, wxRIGHT, 10);
+    bottom->Add(ok, 0, wxALIGN_BOTTOM | wxRIGHT, 5);
+    bottom->Add(cancel, 0, wxALIGN_BOTTOM);
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(title, 0, wxALL, 8);
+    top->Add(fieldRows, 0, wxLEFT | wxRIGHT, 8);
+    top->Add(bottom, 0, wxALL | wxEXPAND, 8);
+    SetSizerAndFit(top);
+
+    Bind(wxEVT_INIT_DIALOG, &CDataDlg::OnInitDialog, this);
+    Bind(wxEVT_BUTTON, &CDataDlg::OnOK, this, wxID_OK);
+    Bind(wxEVT_BUTTON, &CDataDlg::OnConvert, this, kIdConvert);
+    for (const KeyButton& button : kKeyButtons)
+        Bind(wxEVT_BUTTON, &CDataDlg::OnKeyButton, this, button.id);
+    for (int n = 0; n < kFieldCount; ++n)
+        if (g_FieldHasFormat[n])
+            Bind(wxEVT_BUTTON, &CDataDlg::OnFormat, this, kFirstFormatButton + n);
+}
+
+void CDataDlg::OnInitDialog(wxInitDialogEvent&) {
+    // The title names the model as set, before the lookup below replaces an unknown one.
+    const std::string title = "Scale :   " + g_ModelName;
+    ModelRow model{};
+    LookupModel(&model, &g_ModelName);
+
+    for (int n = 0; n < kFieldCount; ++n) {
+        auto* check = static_cast<wxCheckBox*>(FindWindow(kFirstCheckBox + n));
+        if (n >= 1) {
+            // A macro that is a lone line feed shows, and stays, as empty text.
+            if (g_Macros[n] == "\n")
+                g_Macros[n].clear();
+            static_cast<wxTextCtrl*>(FindWindow(kFirstMacroEdit + n))->ChangeValue(FromBytes(g_Macros[n]));
+        }
+        if (g_FieldEnabled[n])
+            check->SetValue(true);
+        if (!ModelSendsField(model.id, n)) {
+            // Fields the model never sends are greyed out; the date and time come from the PC.
+            if (n > 1) {
+                check->Disable();
+                check->SetValue(false);
+                FindWindow(kFirstMacroEdit + n)->Disable();
+                FindWindow(kFirstLabel + n)->Disable();
+                if (g_FieldHasFormat[n])
+                    FindWindow(kFirstFormatButton + n)->Disable();
+            }
+            g_Macros[n] = "0";
+        }
+    }
+    static_cast<wxTextCtrl*>(FindWindow(kIdLineEndMacro))->ChangeValue(FromBytes(g_Macros[kEndOfLineMacro]));
+    static_cast<wxStaticText*>(FindWindow(kIdTitle))->SetLabelText(FromBytes(title));
+    Layout();
+}
+
+void CDataDlg::OnOK(wxCommandEvent&) {
+    g_FieldEnabled[0] = static_cast<wxCheckBox*>(FindWindow(kFirstCheckBox))->GetValue() ? 1 : 0;
+    for (int n = 1; n < kFieldCount; ++n) {
+        g_Macros[n] = ToBytes(static_cast<wxTextCtrl*>(FindWindow(kFirstMacroEdit + n))->GetValue());
+        g_FieldEnabled[n] = static_cast<wxCheckBox*>(FindWindow(kFirstCheckBox + n))->GetValue() ? 1 : 0;
+    }
+    g_Macros[kEndOfLineMacro] = ToBytes(static_cast<wxTextCtrl*>(FindWindow(kIdLineEndMacro))->GetValue());
+    EndDialog(wxID_OK);
+}
+
+void CDataDlg::OnKeyButton(wxCommandEvent& event) {
+    for (const KeyButton& button : kKeyButtons) {
+        if (button.id == event.GetId()) {
+            m_hotKey->SetHotKey(button.word);
+            m_keyCode->ChangeValue(button.code);
+        }
+    }
+}
+
+void CDataDlg::OnConvert(wxCommandEvent&) {
+    m_keyCode->ChangeValue(wxString::Format("%d", m_hotKey->GetHotKey() & 0xFFFF));
+    Refresh();
+}
+
+void CDataDlg::OnFormat(wxCommandEvent& event) {
+    CFldFormat format(this);
+    format.SetFieldName(g_FieldDisplayNames[event.GetId() - kFirstFormatButton]);
+    format.ShowModal();
+}

@@ -1,0 +1,183 @@
+#include "dialogs/hotkey_ctrl.h"
+
+#include "app/gui_base/text.h"
+#include "platform/virtual_keys.h"
+
+namespace {
+
+enum : int { kVkBack = 0x08, kVkTab = 0x09, kVkReturn = 0x0D, kVkEscape = 0x1B };
+
+struct ModifierKey {
+    int vk;
+    int flag;
+};
+// Shift, Ctrl and Alt, each as the generic key and as its left and right key.
+constexpr ModifierKey kModifierKeys[] = {
+    {0x10, kHotKeyFlagShift},   {0xA0, kHotKeyFlagShift},   {0xA1, kHotKeyFlagShift},
+    {0x11, kHotKeyFlagControl}, {0xA2, kHotKeyFlagControl}, {0xA3, kHotKeyFlagControl},
+    {0x12, kHotKeyFlagAlt},     {0xA4, kHotKeyFlagAlt},     {0xA5, kHotKeyFlagAlt},
+};
+
+struct KeyName {
+    int vk;
+    const char* name;
+};
+
+// Names of the keys that are not a letter, a digit or a function key.
+constexpr KeyName kKeyNames[] = {
+    {0x03, "Break"},
+    {0x08, "Backspace"},
+    {0x09, "Tab"},
+    {0x0C, "Clear"},
+    {0x0D, "Enter"},
+    {0x13, "Pause"},
+    {0x14, "Caps Lock"},
+    {0x1B, "Esc"},
+    {0x20, "Space"},
+    {0x21, "Page Up"},
+    {0x22, "Page Down"},
+    {0x23, "End"},
+    {0x24, "Home"},
+    {0x25, "Left"},
+    {0x26, "Up"},
+    {0x27, "Right"},
+    {0x28, "Down"},
+    {0x29, "Select"},
+    {0x2A, "Print"},
+    {0x2B, "Execute"},
+    {0x2C, "Prnt Scrn"},
+    {0x2D, "Insert"},
+    {0x2E, "Delete"},
+    {0x2F, "Help"},
+    {0x5B, "Left Windows"},
+    {0x5C, "Right Windows"},
+    {0x5D, "Application"},
+    {0x6A, "Num *"},
+    {0x6B, "Num +"},
+    {0x6C, "Num ,"},
+    {0x6D, "Num -"},
+    {0x6E, "Num Del"},
+    {0x6F, "Num /"},
+    {0x90, "Num Lock"},
+    {0x91, "Scroll Lock"},
+    {0xBA, ";"},
+    {0xBB, "="},
+    {0xBC, ","},
+    {0xBD, "-"},
+    {0xBE, "."},
+    {0xBF, "/"},
+    {0xC0, "`"},
+    {0xDB, "["},
+    {0xDC, "\\"},
+    {0xDD, "]"},
+    {0xDE, "'"},
+};
+
+struct ModifierName {
+    int flag;
+    const char* name;
+};
+constexpr ModifierName kModifierNames[] = {
+    {kHotKeyFlagControl, "Ctrl + "},
+    {kHotKeyFlagShift, "Shift + "},
+    {kHotKeyFlagAlt, "Alt + "},
+};
+
+std::string ModifierText(int flags) {
+    std::string text;
+    for (const ModifierName& modifier : kModifierNames)
+        if (flags & modifier.flag)
+            text += modifier.name;
+    return text;
+}
+
+std::string KeyText(int vk, bool extended) {
+    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
+        return std::string(1, static_cast<char>(vk));
+    if (vk >= 0x60 && vk <= 0x69)
+        return "Num " + std::to_string(vk - 0x60);
+    if (vk >= 0x70 && vk <= 0x87)
+        return "F" + std::to_string(vk - 0x70 + 1);
+    if (vk == kVkReturn && extended)
+        return "Num Enter";
+    for (const KeyName& key : kKeyNames)
+        if (key.vk == vk)
+            return key.name;
+    return "#" + std::to_string(vk);
+}
+
+// The modifier flag of a Shift, Ctrl or Alt key, 0 for any other key.
+int ModifierOfKey(int vk) {
+    for (const ModifierKey& key : kModifierKeys)
+        if (key.vk == vk)
+            return key.flag;
+    return 0;
+}
+
+// Keys that move through the dialog or end it rather than being recorded.
+bool IsDialogKey(int vk, bool control, bool alt) {
+    if (vk == kVkTab)
+        return true;
+    return !control && !alt && (vk == kVkReturn || vk == kVkEscape);
+}
+
+int ModifierFlags(bool shift, bool control, bool alt) {
+    return (shift ? kHotKeyFlagShift : 0) | (control ? kHotKeyFlagControl : 0) | (alt ? kHotKeyFlagAlt : 0);
+}
+
+} // namespace
+
+std::string HotKeyWordText(int word) {
+    if ((word & 0xFFFF) == 0)
+        return "None";
+    const int flags = (word >> 8) & 0xFF;
+    return ModifierText(flags) + KeyText(word & 0xFF, (flags & kHotKeyFlagExtended) != 0);
+}
+
+HotKeyCtrl::HotKeyCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+    : wxTextCtrl(parent, id, wxEmptyString, pos, size, wxTE_READONLY) {
+    Bind(wxEVT_KEY_DOWN, &HotKeyCtrl::OnKeyDown, this);
+    Bind(wxEVT_KEY_UP, &HotKeyCtrl::OnKeyUp, this);
+    Bind(wxEVT_CHAR, &HotKeyCtrl::OnChar, this);
+    ShowWord();
+}
+
+void HotKeyCtrl::SetHotKey(int word) {
+    m_word = word & 0xFFFF;
+    ShowWord();
+}
+
+bool HotKeyCtrl::PressKey(unsigned long keysym, bool shift, bool control, bool alt) {
+    const int vk = platform::KeysymToVirtualKey(keysym);
+    if (vk == 0)
+        return true; // a key without a virtual-key code is swallowed and changes nothing
+    if (IsDialogKey(vk, control, alt))
+        return false;
+    const int flags = ModifierFlags(shift, control, alt);
+    if (const int modifier = ModifierOfKey(vk)) {
+        // While only modifiers are held, show them as the start of a combination.
+        ChangeValue(FromBytes(ModifierText(flags | modifier)));
+        return true;
+    }
+    if (vk == kVkBack && flags == 0) {
+        SetHotKey(0); // Backspace alone empties the control
+        return true;
+    }
+    const int extended = platform::IsExtendedKeysym(keysym) ? kHotKeyFlagExtended : 0;
+    SetHotKey((flags | extended) << 8 | vk);
+    return true;
+}
+
+void HotKeyCtrl::OnKeyDown(wxKeyEvent& event) {
+    if (!PressKey(event.GetRawKeyCode(), event.ShiftDown(), event.ControlDown(), event.AltDown()))
+        event.Skip();
+}
+
+void HotKeyCtrl::OnKeyUp(wxKeyEvent&) {
+    // Releasing the modifiers without a key brings back the combination held before.
+    ShowWord();
+}
+
+void HotKeyCtrl::ShowWord() {
+    ChangeValue(FromBytes(HotKeyWordText(m_word)));
+}
