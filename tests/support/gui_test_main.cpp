@@ -1,9 +1,11 @@
 // main() of the GUI test programs: starts a wxWidgets application without a main loop of its own,
 // so that tests create windows, drive them and run pending events themselves.
-#include <X11/Xlib.h>
 #include <gtest/gtest.h>
 #include <wx/app.h>
 #include <wx/init.h>
+
+// Xlib's macros (None, Bool, ...) clash with names in the headers above, so it comes last.
+#include <X11/Xlib.h>
 
 int main(int argc, char** argv) {
     XInitThreads();
