@@ -161,10 +161,10 @@ CPondraView* CMainFrame::GetView() const {
     wxDocManager* manager = GetDocumentManager();
     if (!manager)
         return nullptr;
-    if (auto* view = wxDynamicCast(manager->GetCurrentView(), CPondraView))
+    if (auto* view = dynamic_cast<CPondraView*>(manager->GetCurrentView()))
         return view;
     wxDocument* doc = manager->GetCurrentDocument();
-    return doc ? wxDynamicCast(doc->GetFirstView(), CPondraView) : nullptr;
+    return doc ? dynamic_cast<CPondraView*>(doc->GetFirstView()) : nullptr;
 }
 
 void CMainFrame::SetPaneTextFit(int pane, const std::string& text) {

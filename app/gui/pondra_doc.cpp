@@ -5,6 +5,7 @@
 #include "app/gui_base/text.h"
 
 #include <wx/dc.h>
+#include <wx/dcscreen.h>
 #include <wx/ffile.h>
 #include <wx/print.h>
 #include <wx/textctrl.h>
@@ -16,7 +17,7 @@ wxIMPLEMENT_DYNAMIC_CLASS(CPondraDoc, wxDocument);
 wxIMPLEMENT_DYNAMIC_CLASS(CPondraView, wxView);
 
 CPondraView* CPondraDoc::FirstView() const {
-    return wxDynamicCast(GetFirstView(), CPondraView);
+    return dynamic_cast<CPondraView*>(GetFirstView());
 }
 
 bool CPondraDoc::OnNewDocument() {
@@ -179,19 +180,18 @@ class TextPrintout : public wxPrintout {
 public:
     TextPrintout(const wxString& title, wxString text) : wxPrintout(title), m_text(std::move(text)) {}
 
+    // Lays the text out in screen-sized logical units. The preview asks for the pages before it has
+    // a device context, so the lines are measured on the screen, in the font used for printing.
     void OnPreparePrinting() override {
-        wxDC* dc = GetDC();
-        if (!dc)
-            return;
-        SetUpDC(*dc);
+        wxScreenDC screen;
+        screen.SetFont(PrintFont());
         const wxSize area = TextArea();
-        const int lineHeight = std::max(1, dc->GetCharHeight());
-        m_linesPerPage = std::max(1, area.y / lineHeight);
+        m_linesPerPage = std::max(1, area.y / std::max(1, screen.GetCharHeight()));
         m_lines.clear();
         wxString line;
         for (wxString::const_iterator it = m_text.begin();; ++it) {
             if (it == m_text.end() || *it == '\n') {
-                Wrap(*dc, line, area.x);
+                Wrap(screen, line, area.x);
                 line.clear();
                 if (it == m_text.end())
                     break;
@@ -225,33 +225,41 @@ private:
         return std::max<int>(1, static_cast<int>((m_lines.size() + m_linesPerPage - 1) / m_linesPerPage));
     }
 
-    // Works in screen-sized logical units, so that the font looks the same in the preview and on paper.
-    void SetUpDC(wxDC& dc) {
-        int ppiScreenX = 96, ppiScreenY = 96, ppiPrinterX = 96, ppiPrinterY = 96;
+    static wxFont PrintFont() { return wxFont(wxFontInfo(10).Family(wxFONTFAMILY_TELETYPE)); }
+
+    double PrinterToScreen() {
+        int ppiScreenX = 0, ppiScreenY = 0, ppiPrinterX = 0, ppiPrinterY = 0;
         GetPPIScreen(&ppiScreenX, &ppiScreenY);
         GetPPIPrinter(&ppiPrinterX, &ppiPrinterY);
+        return ppiScreenX > 0 && ppiPrinterX > 0 ? static_cast<double>(ppiPrinterX) / ppiScreenX : 1.0;
+    }
+
+    // Scales the device context so that one logical unit is one screen pixel on paper.
+    void SetUpDC(wxDC& dc) {
         int pageWidth = 0, pageHeight = 0, dcWidth = 0, dcHeight = 0;
         GetPageSizePixels(&pageWidth, &pageHeight);
         dc.GetSize(&dcWidth, &dcHeight);
-        double scale = ppiScreenX > 0 ? static_cast<double>(ppiPrinterX) / ppiScreenX : 1.0;
-        if (pageWidth > 0)
+        double scale = PrinterToScreen();
+        if (pageWidth > 0 && dcWidth > 0)
             scale *= static_cast<double>(dcWidth) / pageWidth;
-        if (scale <= 0)
-            scale = 1.0;
         dc.SetUserScale(scale, scale);
-        m_scale = scale;
-        m_ppiScreen = ppiScreenX > 0 ? ppiScreenX : 96;
-        dc.SetFont(wxFont(wxFontInfo(10).Family(wxFONTFAMILY_TELETYPE)));
+        dc.SetFont(PrintFont());
         dc.SetTextForeground(*wxBLACK);
     }
 
-    int Margin() const { return m_ppiScreen; }
+    int Margin() {
+        int ppiScreenX = 0, ppiScreenY = 0;
+        GetPPIScreen(&ppiScreenX, &ppiScreenY);
+        return ppiScreenX > 0 ? ppiScreenX : 96; // one inch
+    }
 
+    // The page inside its margins, in logical units.
     wxSize TextArea() {
-        int dcWidth = 0, dcHeight = 0;
-        GetDC()->GetSize(&dcWidth, &dcHeight);
-        return wxSize(std::max(1, static_cast<int>(dcWidth / m_scale) - 2 * Margin()),
-                      std::max(1, static_cast<int>(dcHeight / m_scale) - 2 * Margin()));
+        int pageWidth = 0, pageHeight = 0;
+        GetPageSizePixels(&pageWidth, &pageHeight);
+        const double toScreen = PrinterToScreen();
+        return wxSize(std::max(1, static_cast<int>(pageWidth / toScreen) - 2 * Margin()),
+                      std::max(1, static_cast<int>(pageHeight / toScreen) - 2 * Margin()));
     }
 
     // Breaks one text line into printed lines no wider than `width`, at blanks where it can.
@@ -279,8 +287,6 @@ private:
     wxString m_text;
     std::vector<wxString> m_lines;
     std::size_t m_linesPerPage = 1;
-    double m_scale = 1.0;
-    int m_ppiScreen = 96;
 };
 
 } // namespace

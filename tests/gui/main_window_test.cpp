@@ -10,6 +10,7 @@
 
 #include <wx/config.h>
 #include <wx/menu.h>
+#include <wx/print.h>
 #include <wx/textctrl.h>
 #include <wx/toolbar.h>
 
@@ -187,8 +188,13 @@ TEST_F(WindowTest, CommandsWithoutTheirDialogsYetAreDisabled) {
     for (int id : {int(ID_SAVE_SETTING), int(ID_LOG_FILE), int(ID_HELP_FINDER), int(wxID_ABOUT),
                    int(wxID_EXIT), int(wxID_NEW), int(wxID_OPEN)})
         EXPECT_TRUE(IsEnabled(id)) << id;
-    for (int id : {ID_SCALE_SETTING, ID_TRANSFER_START, ID_SAVE_SETTING})
-        EXPECT_FALSE(Frame()->GetToolBar()->FindById(id)->GetShortHelp().empty()) << id;
+    wxToolBar* toolbar = Frame()->GetToolBar();
+    for (int id : {ID_SCALE_SETTING, ID_TRANSFER_START, ID_TRANSFER_STOP, ID_TRANSFER_GET})
+        EXPECT_FALSE(toolbar->GetToolEnabled(id)) << id;
+    for (int id : {int(ID_SAVE_SETTING), int(wxID_NEW)})
+        EXPECT_TRUE(toolbar->GetToolEnabled(id)) << id;
+    EXPECT_EQ(toolbar->GetToolShortHelp(ID_TRANSFER_START), "Start Communicaiton");
+    EXPECT_EQ(toolbar->GetToolLongHelp(ID_TRANSFER_START), "Start computer - scale communication");
 }
 
 TEST_F(WindowTest, LogFileChoiceGetsItsExtensionAndTheFileIsCreated) {
@@ -283,4 +289,36 @@ TEST_F(WindowTest, DocumentTextIsKeptByteForByteAndNeverAsksToBeSaved) {
     EXPECT_TRUE(m_dialogTitles.empty());
     EXPECT_TRUE(m_boxes.empty());
     EXPECT_EQ(ReadFile(file), text);
+    Exit();
+
+    // The recent files are kept in the profile; a file named on the command line is opened at start.
+    wxGetApp().SetStartDocument(FromBytes(file));
+    ASSERT_TRUE(Start());
+    wxGetApp().SetStartDocument(wxString());
+    ASSERT_NE(Frame()->GetView(), nullptr);
+    EXPECT_EQ(Frame()->GetView()->GetText(), text);
+    fileMenu = Frame()->GetMenuBar()->GetMenu(0);
+    ASSERT_NE(fileMenu->FindItem(wxID_FILE1), nullptr);
+    EXPECT_TRUE(Contains(ToBytes(fileMenu->FindItem(wxID_FILE1)->GetItemLabel()), "readings.txt"));
+}
+
+TEST_F(WindowTest, PrintPreviewPaginatesTheText) {
+    ASSERT_TRUE(StartWithDefaults());
+    CPondraView* view = Frame()->GetView();
+    ASSERT_NE(view, nullptr);
+    std::string text;
+    for (int i = 0; i < 300; ++i)
+        text += "Scale01  " + std::to_string(i) + ".00 kg\n";
+    view->SetText(text);
+    // The preview lays the pages out when it shows the first one.
+    auto* preview = new wxPrintPreview(view->OnCreatePrintout(), view->OnCreatePrintout());
+    ASSERT_TRUE(preview->IsOk());
+    auto* frame = new wxPreviewFrame(preview, Frame(), "Print Preview");
+    frame->Initialize();
+    frame->Show();
+    Pump();
+    EXPECT_GT(preview->GetMaxPage(), 2); // 300 lines do not fit on two pages
+    EXPECT_LT(preview->GetMaxPage(), 300);
+    frame->Close(); // closing, not destroying, gives the other windows back
+    Pump();
 }

@@ -19,7 +19,7 @@
 ModalAnswerer::ModalAnswerer(int answer) : m_answer(answer) {
     m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
         for (wxWindow* window : wxTopLevelWindows) {
-            auto* dialog = wxDynamicCast(window, wxDialog);
+            auto* dialog = dynamic_cast<wxDialog*>(window);
             if (dialog && dialog->IsModal()) {
                 m_titles.push_back(ToBytes(dialog->GetTitle()));
                 dialog->EndModal(m_answer);
