@@ -262,6 +262,25 @@ std::string CellText(std::string_view value) {
     return out;
 }
 
+// Program text from UTF-8: characters beyond ISO-8859-1 become '?'.
+std::string Latin1(std::string_view utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80    ? 1
+                                   : lead >= 0xF0 ? 4
+                                   : lead >= 0xE0 ? 3
+                                   : lead >= 0xC0 ? 2
+                                                  : 1;
+        if (length == 2 && i + 1 < utf8.size() && lead <= 0xC3)
+            out += static_cast<char>(((lead & 0x03) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+        else
+            out += lead < 0x80 ? static_cast<char>(lead) : '?';
+        i += std::min(length, utf8.size() - i);
+    }
+    return out;
+}
+
 // A value that reads as a plain decimal number ("12.50", "-3", "+0012.5", blanks around it)
 // becomes a number cell, written as its digits so that no locale can change it. A whole number
 // with leading zeros ("00123") stays text: it is a code, and the zeros belong to it. So does
@@ -385,7 +404,8 @@ std::vector<PackagePart> ReadPackage(const std::string& bytes) {
 }
 
 std::string ReadFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe given as the workbook cannot hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         throw SpreadsheetError(kSpreadsheetFailure,
                                "Cannot open the workbook " + Quoted(path) + ": " + SystemText(errno));
@@ -565,7 +585,7 @@ void XlsxWorkbook::Impl::ReadStructure() {
         if (rel == relationships.end() || rel->target.empty())
             Invalid("the sheet " + std::string(node.attribute("name").value()) + " has no part");
         sheets.push_back(
-            {node.attribute("name").value(), rel->target, EndsWith(rel->type, "/worksheet"), {}, {}});
+            {Latin1(node.attribute("name").value()), rel->target, EndsWith(rel->type, "/worksheet"), {}, {}});
     }
     if (sheets.empty())
         Invalid("it has no sheets");
@@ -706,6 +726,18 @@ void XlsxWorkbook::Impl::WriteCell(SheetInfo& sheet, CellRef cell, std::string_v
         c.append_attribute("r") = FormatCellRef(cell).c_str();
         // The row's span list is only a hint for readers, and a wrong one is worse than none.
         row.remove_attribute("spans");
+        // A new cell takes the style that its row or its column gives empty cells, as a value
+        // typed into it would.
+        std::string_view style;
+        if (row.attribute("customFormat").as_bool())
+            style = row.attribute("s").value();
+        for (pugi::xml_node col = Child(Child(sheet.xml->doc.document_element(), "cols"), "col");
+             style.empty() && col; col = col.next_sibling())
+            if (col.type() == pugi::node_element && NumberAttribute(col, "min") <= cell.column &&
+                cell.column <= NumberAttribute(col, "max"))
+                style = col.attribute("style").value();
+        if (!style.empty() && style != "0")
+            c.append_attribute("s") = std::string(style).c_str();
     }
 
     // The new value replaces formula, value and its type; the style stays.

@@ -35,6 +35,9 @@ void ExcelOutput::FailStart(const std::string& text, const std::string& caption,
 }
 
 bool ExcelOutput::StartExcel() {
+    // Readings still unsaved after a failed save are offered once more before they would go.
+    if (m_excelOpen)
+        CloseExcel();
     // A sheet from an earlier start must never receive this transfer's readings.
     m_sheet.ReleaseDispatch();
     if (!m_application.CreateDispatch()) {

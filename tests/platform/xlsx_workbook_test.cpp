@@ -92,6 +92,7 @@ TEST_F(XlsxWorkbookTest, WritingKeepsEveryOtherSheetCellStyleNameAndPart) {
     book->SetCellValue(kData, {27, 3}, "wide");   // AA3 goes after B3
     book->SetCellValue(kData, {4, 3}, "between"); // D3 goes between B3 and AA3
     book->SetCellValue(kData, {3, 5}, "new row"); // row 5 goes between rows 4 and 7
+    book->SetCellValue(kData, {8, 3}, "bold");    // column H is bold
     book->SetCellValue(kThird, {1, 9}, "third");
     EXPECT_FALSE(book->Saved());
     book->Save();
@@ -103,6 +104,7 @@ TEST_F(XlsxWorkbookTest, WritingKeepsEveryOtherSheetCellStyleNameAndPart) {
     expected["Data!AA3"] = "str:'wide'\tFalse|00000000|General";
     expected["Data!D3"] = "str:'between'\tFalse|00000000|General";
     expected["Data!C5"] = "str:'new row'\tFalse|00000000|General";
+    expected["Data!H3"] = "str:'bold'\tTrue|00000000|General";
     expected["Third!A9"] = "str:'third'\tFalse|00000000|General";
     EXPECT_EQ(DumpWorkbook(m_path), expected);
 

@@ -73,6 +73,7 @@ def rich(path):
     data['D2'].fill = PatternFill('solid', fgColor='FFFF00')
     data['E7'] = 'far'
     data.merge_cells('F1:G1')
+    data.column_dimensions['H'].font = Font(bold=True)
     data['F1'] = 'merged'
     second = wb.create_sheet('Second')
     second['B2'] = 'second sheet'
