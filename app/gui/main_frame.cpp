@@ -34,8 +34,10 @@ namespace {
 
 // Setting and Transfer commands whose dialogs are not part of the program yet: shown, but disabled.
 constexpr int kNotWiredCommands[] = {
-    ID_SCALE_SETTING, ID_PORT_SETTING,    ID_OUTPUT_MODE,  ID_HOTKEY_SETTING,
-    ID_FIELD_SELECT,  ID_TRANSFER_SELECT, ID_COMMS_STATUS,
+    ID_SCALE_SETTING,
+    ID_PORT_SETTING,
+    ID_TRANSFER_SELECT,
+    ID_COMMS_STATUS,
 };
 
 // The commands that show the manual: Help Finder, Help, Context Help and Default Help.
@@ -78,6 +80,9 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     Bind(wxEVT_DROP_FILES, &CMainFrame::OnDropFiles, this);
     Bind(wxEVT_MENU, &CMainFrame::OnSaveSetting, this, ID_SAVE_SETTING);
     Bind(wxEVT_MENU, &CMainFrame::OnLogFile, this, ID_LOG_FILE);
+    Bind(wxEVT_MENU, &CMainFrame::OnFieldSelect, this, ID_FIELD_SELECT);
+    Bind(wxEVT_MENU, &CMainFrame::OnOutputMode, this, ID_OUTPUT_MODE);
+    Bind(wxEVT_MENU, &CMainFrame::OnHotkeySetting, this, ID_HOTKEY_SETTING);
     for (int id : kHelpCommands)
         Bind(wxEVT_MENU, &CMainFrame::OnHelpManual, this, id);
     Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR);

@@ -69,6 +69,9 @@ private:
     // Commands.
     void OnSaveSetting(wxCommandEvent& event);
     void OnLogFile(wxCommandEvent& event);
+    void OnFieldSelect(wxCommandEvent& event);
+    void OnOutputMode(wxCommandEvent& event);
+    void OnHotkeySetting(wxCommandEvent& event);
     void OnHelpManual(wxCommandEvent& event);
     void OnViewBar(wxCommandEvent& event);
     void OnUpdateViewBar(wxUpdateUIEvent& event);

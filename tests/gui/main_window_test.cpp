@@ -23,18 +23,6 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// A worker that runs until its scale is told to stop, standing in for a running transfer.
-void StartIdleWorker(Device* dev) {
-    dev->m_worker = std::make_unique<platform::WorkerThread>();
-    dev->m_worker->Start("idle", [dev] { return dev->StopEvent.Wait(10000) ? 0u : 1u; });
-}
-
-bool WaitForEnd(Device* dev) {
-    for (int i = 0; i < 500 && !dev->m_worker->HasEnded(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return dev->m_worker->HasEnded();
-}
-
 } // namespace
 
 TEST_F(WindowTest, FirstStartAnnouncesAndWritesTheDefaultSettingsAndOpensAtTheDefaultPlace) {
@@ -181,9 +169,8 @@ TEST_F(WindowTest, SaveSettingWritesTheFileAndSaysSo) {
 
 TEST_F(WindowTest, CommandsWithoutTheirDialogsYetAreDisabled) {
     ASSERT_TRUE(Start());
-    for (int id : {ID_SCALE_SETTING, ID_PORT_SETTING, ID_FIELD_SELECT, ID_FIELD_FORMAT, ID_OUTPUT_MODE,
-                   ID_HOTKEY_SETTING, ID_TRANSFER_START, ID_TRANSFER_STOP, ID_TRANSFER_GET,
-                   ID_TRANSFER_SELECT, ID_COMMS_STATUS, ID_FILE_MRU_PLACEHOLDER})
+    for (int id : {ID_SCALE_SETTING, ID_PORT_SETTING, ID_FIELD_FORMAT, ID_TRANSFER_START, ID_TRANSFER_STOP,
+                   ID_TRANSFER_GET, ID_TRANSFER_SELECT, ID_COMMS_STATUS, ID_FILE_MRU_PLACEHOLDER})
         EXPECT_FALSE(IsEnabled(id)) << id;
     for (int id : {int(ID_SAVE_SETTING), int(ID_LOG_FILE), int(ID_HELP_FINDER), int(wxID_ABOUT),
                    int(wxID_EXIT), int(wxID_NEW), int(wxID_OPEN)})

@@ -13,8 +13,21 @@
 #include <wx/toplevel.h>
 #include <wx/utils.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
+
+void StartIdleWorker(Device* dev) {
+    dev->m_worker = std::make_unique<platform::WorkerThread>();
+    dev->m_worker->Start("idle", [dev] { return dev->StopEvent.Wait(10000) ? 0u : 1u; });
+}
+
+bool WaitForEnd(Device* dev) {
+    for (int i = 0; i < 500 && !dev->m_worker->HasEnded(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return dev->m_worker->HasEnded();
+}
 
 ModalAnswerer::ModalAnswerer(int answer) : m_answer(answer) {
     m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {

@@ -12,6 +12,13 @@
 #include <string>
 #include <vector>
 
+struct Device;
+
+// A worker that runs until its scale is told to stop, standing in for a running transfer.
+void StartIdleWorker(Device* dev);
+// Waits up to five seconds for the scale's worker to end; true when it has.
+bool WaitForEnd(Device* dev);
+
 // While it exists, ends every modal dialog that opens with `answer` and notes its title.
 class ModalAnswerer {
 public:
