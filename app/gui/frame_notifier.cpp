@@ -45,6 +45,16 @@ void FrameNotifier::PostMessage(unsigned message, std::uintptr_t wParam, std::in
 void FrameNotifier::ShowMessageBoxAndWait(const std::string& text) {
     auto request = std::make_shared<WorkerMessageBox>();
     request->text = text;
+    if (wxIsMainThread()) {
+        // Waiting here for the GUI thread would wait forever: hand the box over and go on.
+        std::lock_guard lock(m_mutex);
+        if (m_target) {
+            auto* event = new wxThreadEvent(EVT_WORKER_MESSAGE_BOX);
+            event->SetPayload(request);
+            wxQueueEvent(m_target, event);
+        }
+        return;
+    }
     {
         std::lock_guard lock(m_mutex);
         if (!m_target)

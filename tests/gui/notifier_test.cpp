@@ -85,6 +85,13 @@ TEST(FrameNotifierTest, WorkerWaitsUntilItsBoxWasShownAndIsReleasedWhenTheWindow
     notifier.ShowMessageBoxAndWait("no window: returns at once");
     wxTheApp->ProcessPendingEvents();
     EXPECT_EQ(receiver.m_boxes.size(), 1u);
+
+    // Asked on the GUI thread itself, the box is shown later instead of waiting for ever.
+    notifier.SetTarget(&receiver);
+    notifier.ShowMessageBoxAndWait("from the GUI thread");
+    PumpUntil([&] { return receiver.m_boxes.size() == 2; });
+    EXPECT_EQ(receiver.m_boxes.back(), "from the GUI thread");
+    notifier.SetTarget(nullptr);
 }
 
 TEST_F(WindowTest, MainWindowShowsAWorkersBoxThroughTheMessageBoxes) {
