@@ -30,6 +30,9 @@ enum CommandId : int {
     ID_CONTEXT_HELP = CommandWindowId(0xE145),
     ID_DEFAULT_HELP = CommandWindowId(0xE147),
 
+    // Exit has an id of its own rather than the stock one, which would bring an accelerator along.
+    ID_APP_EXIT = CommandWindowId(0xE141),
+
     ID_VIEW_TOOLBAR = CommandWindowId(0xE800),
     ID_VIEW_STATUS_BAR = CommandWindowId(0xE801),
 

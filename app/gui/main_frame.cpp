@@ -80,6 +80,8 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     Bind(wxEVT_DROP_FILES, &CMainFrame::OnDropFiles, this);
     Bind(wxEVT_MENU, &CMainFrame::OnSaveSetting, this, ID_SAVE_SETTING);
     Bind(wxEVT_MENU, &CMainFrame::OnLogFile, this, ID_LOG_FILE);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, ID_APP_EXIT);
     Bind(wxEVT_MENU, &CMainFrame::OnFieldSelect, this, ID_FIELD_SELECT);
     Bind(wxEVT_MENU, &CMainFrame::OnOutputMode, this, ID_OUTPUT_MODE);
     Bind(wxEVT_MENU, &CMainFrame::OnHotkeySetting, this, ID_HOTKEY_SETTING);

@@ -50,7 +50,7 @@ constexpr PromptDef kPrompts[] = {
     {wxID_PRINT, "Print the active document\nPrint"},
     {wxID_PREVIEW, "Display full pages\nPrint Preview"},
     {wxID_PRINT_SETUP, "Change the printer and printing options\nPrint Setup"},
-    {wxID_EXIT, "Quit the application\nExit"},
+    {ID_APP_EXIT, "Quit the application\nExit"},
     {wxID_UNDO, "Undo the last action\nUndo"},
     {wxID_CUT, "Cut the selection and put it on the Clipboard\nCut"},
     {wxID_COPY, "Copy the selection and put it on the Clipboard\nCopy"},
@@ -103,7 +103,7 @@ constexpr MenuDef kMainMenu[] = {
     {Entry::Separator, 0, nullptr},
     {Entry::Item, ID_FILE_MRU_PLACEHOLDER, "Recent File"},
     {Entry::Separator, 0, nullptr},
-    {Entry::Item, wxID_EXIT, "E&xit"},
+    {Entry::Item, ID_APP_EXIT, "E&xit"},
     {Entry::EndPopup, 0, nullptr},
     {Entry::Popup, 0, "&Edit"},
     {Entry::Item, wxID_UNDO, "&Undo\tCtrl+Z"},
@@ -240,7 +240,9 @@ void AddToolbarButtons(wxToolBar* toolbar) {
             toolbar->AddSeparator();
             continue;
         }
-        toolbar->AddTool(def.id, wxString(), wxBitmap(def.image), wxNullBitmap, wxITEM_NORMAL,
+        const wxBitmap image(def.image);
+        // A disabled button is drawn in grey, so that a coloured image does not look available.
+        toolbar->AddTool(def.id, wxString(), image, image.ConvertToDisabled(), wxITEM_NORMAL,
                          FromBytes(CommandTooltip(def.id)), FromBytes(CommandPrompt(def.id)));
     }
     toolbar->Realize();

@@ -108,13 +108,21 @@ TEST_F(WindowTest, ClosingAsksUnlessTurnedOffAndThenStopsAndSaves) {
         int answer;
         bool closes;
         std::size_t questions;
+        bool byExitCommand = false; // File Exit instead of the close box
     } cases[] = {
-        {-1, wxID_CANCEL, false, 1}, {-1, wxID_OK, true, 1},
-        {0, wxID_OK, true, 1},       {2, wxID_CANCEL, false, 1}, // only exactly 1 turns the question off
+        // clang-format off
+        {-1, wxID_CANCEL, false, 1},
+        {-1, wxID_OK, true, 1},
+        {0, wxID_OK, true, 1},
+        {2, wxID_CANCEL, false, 1}, // only exactly 1 turns the question off
         {1, wxID_CANCEL, true, 0},
+        {-1, wxID_CANCEL, false, 1, true},
+        {-1, wxID_OK, true, 1, true},
+        // clang-format on
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "DontShowExit " << c.dontShowExit << ", answer " << c.answer);
+        SCOPED_TRACE(testing::Message() << "DontShowExit " << c.dontShowExit << ", answer " << c.answer
+                                        << (c.byExitCommand ? ", File Exit" : ""));
         if (c.dontShowExit >= 0)
             SetProfileValue("/Settings/DontShowExit", c.dontShowExit);
         ASSERT_TRUE(Start());
@@ -123,7 +131,7 @@ TEST_F(WindowTest, ClosingAsksUnlessTurnedOffAndThenStopsAndSaves) {
         Device* dev = g_DeviceList.front().get();
         StartIdleWorker(dev);
 
-        EXPECT_EQ(CloseWindow(c.answer), c.closes);
+        EXPECT_EQ(CloseWindow(c.answer, c.byExitCommand), c.closes);
         EXPECT_EQ(m_dialogTitles.size(), c.questions);
         if (c.questions) {
             EXPECT_EQ(m_dialogTitles.front(), "Pondra");
@@ -173,7 +181,7 @@ TEST_F(WindowTest, CommandsWithoutTheirDialogsYetAreDisabled) {
                    ID_TRANSFER_GET, ID_TRANSFER_SELECT, ID_COMMS_STATUS, ID_FILE_MRU_PLACEHOLDER})
         EXPECT_FALSE(IsEnabled(id)) << id;
     for (int id : {int(ID_SAVE_SETTING), int(ID_LOG_FILE), int(ID_HELP_FINDER), int(wxID_ABOUT),
-                   int(wxID_EXIT), int(wxID_NEW), int(wxID_OPEN)})
+                   int(ID_APP_EXIT), int(wxID_NEW), int(wxID_OPEN)})
         EXPECT_TRUE(IsEnabled(id)) << id;
     wxToolBar* toolbar = Frame()->GetToolBar();
     for (int id : {ID_SCALE_SETTING, ID_TRANSFER_START, ID_TRANSFER_STOP, ID_TRANSFER_GET})

@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "app/core/settings_file.h"
+#include "app/gui/command_ids.h"
 #include "app/gui_base/message_box.h"
 #include "app/gui_base/text.h"
 #include "comms/device.h"
@@ -91,12 +92,15 @@ bool WindowTest::StartWithDefaults() {
     return Start();
 }
 
-bool WindowTest::CloseWindow(int answer) {
+bool WindowTest::CloseWindow(int answer, bool byExitCommand) {
     if (!Frame())
         return true;
     {
         ModalAnswerer answerer(answer);
-        Frame()->Close();
+        if (byExitCommand)
+            Command(ID_APP_EXIT);
+        else
+            Frame()->Close();
         m_dialogTitles = answerer.Titles();
     }
     Pump();

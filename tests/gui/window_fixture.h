@@ -42,9 +42,9 @@ protected:
     // Starts with the default settings file already written, so that no notice is shown.
     bool StartWithDefaults();
     CMainFrame* Frame() const { return wxGetApp().GetMainFrame(); }
-    // Asks the window to close, answering the exit question with `answer` when it comes. True when
-    // the window is gone afterwards.
-    bool CloseWindow(int answer = wxID_OK);
+    // Asks the window to close (as its close box does, or through File Exit), answering the exit
+    // question with `answer` when it comes. True when the window is gone afterwards.
+    bool CloseWindow(int answer = wxID_OK, bool byExitCommand = false);
     // Ends the program as the event loop's end does (profile written, document manager released).
     void Exit();
     // Runs pending events and idle handling for a moment.
