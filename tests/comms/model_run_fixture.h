@@ -75,10 +75,14 @@ protected:
         dev->m_notifyWindow = gui.get();
         scale = std::make_unique<sim::SimScale>(m_transport);
     }
+    // Safe to call more than once: tests that run several cases end each with it.
     void TearDown() override {
-        Stop();
+        if (dev)
+            Stop();
         DestroyDeviceList();
+        dev = nullptr;
         scale.reset();
+        gui.reset();
         ResetSettingsValues();
     }
 
