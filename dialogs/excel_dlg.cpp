@@ -27,7 +27,8 @@ std::string ChooseWorkbook(wxWindow* parent) {
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK)
         return "";
-    return ToBytes(dialog.GetPath());
+    // The path as the file system spells it, byte for byte, like every other text of the program.
+    return std::string(dialog.GetPath().fn_str());
 }
 
 CExcelDlg::FileChooser& Chooser() {
@@ -217,12 +218,12 @@ void CExcelDlg::OnDelete(wxCommandEvent&) {
     const int selected = m_order->GetSelection();
     const std::string text = selected == wxNOT_FOUND ? "" : ToBytes(m_order->GetString(selected));
     if (text == kEndMark) {
-        PondraMessageBox("Cannot delete end of field marking!", wxOK, this);
+        PondraMessageBox("Cannot delete end of field marking!", wxOK | wxICON_EXCLAMATION, this);
     } else if (!text.empty()) {
         m_order->Delete(selected);
         UpdateMoveButtons();
     } else {
-        PondraMessageBox("Please select a delete field!", wxOK, this);
+        PondraMessageBox("Please select a delete field!", wxOK | wxICON_EXCLAMATION, this);
     }
 }
 
@@ -253,14 +254,14 @@ void CExcelDlg::OnOK(wxCommandEvent&) {
 
     int sheet = g_ExcelSheet;
     if (!ParseInteger(ToBytes(m_sheet->GetValue()), &sheet)) {
-        PondraMessageBox("Please enter an integer.", wxOK, this);
+        PondraMessageBox("Please enter an integer.", wxOK | wxICON_EXCLAMATION, this);
         m_sheet->SetFocus();
         failed = true;
     }
 
     const std::string file = ToBytes(m_file->GetValue());
     if (file.empty()) {
-        PondraMessageBox("File Name is empty!", wxOK, this);
+        PondraMessageBox("File Name is empty!", wxOK | wxICON_EXCLAMATION, this);
         failed = true;
     } else {
         g_ExcelFile = file;
@@ -270,14 +271,14 @@ void CExcelDlg::OnOK(wxCommandEvent&) {
     ToUpperAscii(&cell);
     m_cell->ChangeValue(FromBytes(cell));
     if (!IsCellStart(cell)) {
-        PondraMessageBox("Invalid coordinate at Cell Start!", wxOK, this);
+        PondraMessageBox("Invalid coordinate at Cell Start!", wxOK | wxICON_EXCLAMATION, this);
         failed = true;
     } else {
         g_ExcelCell = cell;
     }
 
     if (sheet < 1) {
-        PondraMessageBox("Excel sheet number only allows positive number!", wxOK, this);
+        PondraMessageBox("Excel sheet number only allows positive number!", wxOK | wxICON_EXCLAMATION, this);
         failed = true;
     } else {
         g_ExcelSheet = sheet;
@@ -303,7 +304,7 @@ void CExcelDlg::OnOK(wxCommandEvent&) {
         PondraMessageBox(
             "Only allow less than 32 lines.\nMake sure there is no blank line after end of field "
             "marking.",
-            wxOK, this);
+            wxOK | wxICON_EXCLAMATION, this);
         return;
     }
     if (!failed)

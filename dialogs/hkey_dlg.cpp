@@ -73,7 +73,7 @@ void CHKeyDlg::OnOK(wxCommandEvent&) {
         const std::string failure =
             keysym == 0 ? "The key is not on this keyboard" : trial.Register(keysym, spec.modifiers, nullptr);
         if (!failure.empty())
-            PondraMessageBox("Hotkey not registered: " + failure, wxOK, this);
+            PondraMessageBox("Hotkey not registered: " + failure, wxOK | wxICON_EXCLAMATION, this);
     }
     EndDialog(wxID_OK);
 }

@@ -100,7 +100,7 @@ void COutputMode::OnOK(wxCommandEvent&) {
         g_OutMode = "Excel";
 
     if (g_OutMode == "Excel" && g_ExcelFile == "0") {
-        PondraMessageBox("Please specify an Excel file.", wxOK, this);
+        PondraMessageBox("Please specify an Excel file.", wxOK | wxICON_EXCLAMATION, this);
         return;
     }
     if (g_OutMode != "Excel")
