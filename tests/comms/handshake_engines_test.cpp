@@ -202,6 +202,31 @@ TEST_P(HandshakeTest, BlockExchangeTracesInPieces) {
                         "Scale01    : [06]\r\n");
 }
 
+TEST_P(HandshakeTest, RefusedBlockTraceEndsTheLineOnceAnAckWasTraced) {
+    g_OutMode = "Test";
+    Start("TS-740", "Command",
+          {Expect("\x05"), Send(kAck), Expect(kDc1),
+           Send("\x02"
+                "0" +
+                kNak),
+           Expect(kDc1), Send("\x02" + kAck + kNak), Expect(kDc1), Send(kBlock), Expect(kBlock.substr(0, 9)),
+           Send(kAck), Silent()});
+    dev->RequestEvent.Set();
+    ASSERT_TRUE(WaitForLines(22));
+    const std::string screen = Screen();
+    // The first refusal may stand on a line of its own (no ACK traced in a block yet by any scale);
+    // after the ACK piece a refusal only ends the line.
+    EXPECT_TRUE(screen.find("Scale01    : [02]0Scale01    : [15]\r\n") != std::string::npos ||
+                screen.find("Scale01    : [02]0[15]\r\n") != std::string::npos)
+        << screen;
+    EXPECT_NE(screen.find("Scale01    : [02]Scale01    : [06][15]\r\nPC-Scale01 : [11]\r\n"),
+              std::string::npos)
+        << screen;
+    EXPECT_NE(screen.find("PC-Scale01 : [02]0012500[03]\r\nScale01    : [06]\r\n"), std::string::npos)
+        << screen;
+    EXPECT_TRUE(scale->Finish()) << scale->Failure();
+}
+
 TEST_P(HandshakeTest, BlockCommandIsRepeatedUntilAccepted) {
     Start("TS-740", "Command",
           {Expect("\x05"), Send(kNak), Expect("\x05"), Send(kNul), Expect("\x05"), Send(kCan), Expect("\x05"),
