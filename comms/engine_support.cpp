@@ -43,3 +43,26 @@ bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line) {
     parser(line.Data(), dev);
     return true;
 }
+
+void EndSession(Device* dev, int code) {
+    if (code == kStatusStopped)
+        PostSessionStopped(dev);
+    else
+        PostSessionError(dev, code);
+}
+
+void EndAfterFailedRead(Device* dev) {
+    EndSession(dev, StopSeen(dev) ? kStatusStopped : kStatusReadError);
+}
+
+bool WaitForRequest(Device* dev) {
+    for (;;) {
+        const int event = platform::WaitForAny({&dev->StopEvent, &dev->RequestEvent});
+        if (event == 0) {
+            EndSession(dev, kStatusStopped);
+            return false;
+        }
+        if (event == 1)
+            return true;
+    }
+}

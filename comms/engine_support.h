@@ -20,6 +20,9 @@ inline bool IsNakOrCan(char byte) {
     return byte == kNAK || byte == kCAN;
 }
 
+// NAK or CAN bytes in one transaction that make it the scale's error.
+constexpr int kNakCanLimit = 10;
+
 // The bytes of one frame, up to and including its LF; at most 255 bytes, always NUL-terminated.
 // A frame that grows past 255 bytes is overlong: its first 255 bytes are kept, the rest is
 // discarded until the frame's LF, and the frame is never handed to a parser (a cut frame would
@@ -73,3 +76,11 @@ bool FrameWanted(const LineBuffer& line);
 // scale's readings lock so that the GUI thread never sees half a reading; in "Test" mode to the
 // trace, as received with line end. Returns false when the frame was dropped as overlong.
 bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line);
+
+// Posts the session's final code (PostSessionStopped for code 9, else PostSessionError).
+void EndSession(Device* dev, int code);
+// A link that failed ends the session: as a stop when the user stopped the scale (Stop closes the
+// link under a waiting read), otherwise as a read failure.
+void EndAfterFailedRead(Device* dev);
+// Waits for the next request; a stop instead posts code 9 and gives false.
+bool WaitForRequest(Device* dev);

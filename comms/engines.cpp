@@ -4,25 +4,6 @@
 
 #include <cstring>
 
-namespace {
-
-void EndSession(Device* dev, int code) {
-    if (code == kStatusStopped)
-        PostSessionStopped(dev);
-    else
-        PostSessionError(dev, code);
-}
-
-// A link that failed ends the session: as a stop when the user stopped the scale (Stop closes
-// the link under a waiting read), otherwise as a read failure.
-void EndAfterFailedRead(Device* dev) {
-    EndSession(dev, StopSeen(dev) ? kStatusStopped : kStatusReadError);
-}
-
-constexpr int kNakCanLimit = 10;
-
-} // namespace
-
 void StreamEngine(Device* dev, FrameParser parser) {
     if (StopSeen(dev))
         return EndSession(dev, kStatusStopped);
@@ -74,13 +55,7 @@ void CommandEngine(Device* dev, FrameParser parser, const char* command) {
         command = "";
     const int commandLength = static_cast<int>(std::strlen(command));
     LineBuffer line;
-    for (;;) {
-        int event = platform::WaitForAny({&dev->StopEvent, &dev->RequestEvent});
-        if (event == 0)
-            return EndSession(dev, kStatusStopped);
-        if (event != 1)
-            continue;
-
+    while (WaitForRequest(dev)) {
         if (!WriteBytes(dev, command, commandLength))
             return EndSession(dev, kStatusWriteError);
         const bool test = IsTestMode();

@@ -9,28 +9,6 @@
 
 namespace {
 
-constexpr int kNakCanLimit = 10;
-
-void End(Device* dev, int code) {
-    if (code == kStatusStopped)
-        PostSessionStopped(dev);
-    else
-        PostSessionError(dev, code);
-}
-
-// Waits for a request or a stop; true for a request. On a stop the session's end is posted.
-bool WaitForRequest(Device* dev) {
-    for (;;) {
-        const int event = platform::WaitForAny({&dev->StopEvent, &dev->RequestEvent});
-        if (event == 0) {
-            End(dev, kStatusStopped);
-            return false;
-        }
-        if (event == 1)
-            return true;
-    }
-}
-
 int CommandLength(const char* command) {
     return command ? static_cast<int>(std::strlen(command)) : 0;
 }
@@ -40,7 +18,7 @@ bool WriteByte(Device* dev, char byte) {
 }
 
 // Writes ACK and traces it in "Test" mode.
-bool AcknowledgeBytes(Device* dev) {
+bool Acknowledge(Device* dev) {
     if (!WriteByte(dev, kACK))
         return false;
     if (IsTestMode())
@@ -54,16 +32,14 @@ void TraceIfTest(char byte, int direction, bool lineEnd, Device* dev) {
 }
 
 // How a handshake frame is collected up to its LF, with the scale's NAK or CAN restarting it.
-enum class FrameEnd { Complete, ReadFailed, TimedOut, TooManyNaks };
+enum class FrameEnd { Complete, ReadFailed, TimedOut, TooManyNaks, Stopped };
 
-FrameEnd CollectFrame(Device* dev, LineBuffer& line, char& byte, bool checkStop, bool& stopped) {
+FrameEnd CollectFrame(Device* dev, LineBuffer& line, char& byte, bool checkStop) {
     line.Clear();
     int nakCanCount = 0;
     for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed; read = ReadOneByte(dev, &byte)) {
-        if (checkStop && StopSeen(dev)) {
-            stopped = true;
-            return FrameEnd::ReadFailed;
-        }
+        if (checkStop && StopSeen(dev))
+            return FrameEnd::Stopped;
         if (read == ByteRead::Timeout)
             return FrameEnd::TimedOut;
         if (IsNakOrCan(byte)) {
@@ -141,11 +117,11 @@ BlockEnd ReadBlock(Device* dev, std::array<char, kBlockBytes + 1>& block, char& 
         for (;;) {
             const ByteRead read = ReadOneByte(dev, &byte);
             if (read == ByteRead::Failed) {
-                End(dev, StopSeen(dev) ? kStatusStopped : kStatusReadError);
+                EndAfterFailedRead(dev);
                 return BlockEnd::Failed;
             }
             if (read == ByteRead::Timeout) {
-                End(dev, kStatusReadError);
+                EndSession(dev, kStatusReadError);
                 return BlockEnd::Failed;
             }
             if (IsTestMode())
@@ -153,7 +129,7 @@ BlockEnd ReadBlock(Device* dev, std::array<char, kBlockBytes + 1>& block, char& 
             if (byte == kNAK)
                 break;
             if (length == kBlockBytes) {
-                End(dev, kStatusReadError);
+                EndSession(dev, kStatusReadError);
                 return BlockEnd::Failed;
             }
             block[length++] = byte;
@@ -179,34 +155,33 @@ void CommandAckEngine(Device* dev, FrameParser parser, const char* command) {
     char byte = 0;
     while (WaitForRequest(dev)) {
         if (!WriteBytes(dev, command, commandLength))
-            return End(dev, kStatusWriteError);
+            return EndSession(dev, kStatusWriteError);
         if (IsTestMode())
             TraceString(command, kTraceSent, true, dev);
 
         // The scale's first answer byte; its refusal ends the session.
         if (ReadOneByte(dev, &byte) != ByteRead::Data)
-            return End(dev, kStatusReadError);
+            return EndSession(dev, kStatusReadError);
         TraceIfTest(byte, kTraceReceived, true, dev);
         if (IsNakOrCan(byte))
-            return End(dev, kStatusReadError);
-        if (!AcknowledgeBytes(dev))
-            return End(dev, kStatusWriteError);
+            return EndSession(dev, kStatusReadError);
+        if (!Acknowledge(dev))
+            return EndSession(dev, kStatusWriteError);
 
-        bool stopped = false;
-        const FrameEnd end = CollectFrame(dev, line, byte, true, stopped);
-        if (stopped)
-            return End(dev, kStatusStopped);
+        const FrameEnd end = CollectFrame(dev, line, byte, true);
+        if (end == FrameEnd::Stopped)
+            return EndSession(dev, kStatusStopped);
         if (end == FrameEnd::TimedOut)
-            return End(dev, kStatusReadError);
+            return EndSession(dev, kStatusReadError);
         if (end == FrameEnd::TooManyNaks)
-            return End(dev, kStatusScaleError);
+            return EndSession(dev, kStatusScaleError);
         if (end == FrameEnd::Complete && IsTestMode())
             TraceBytes(line.Data(), kTraceReceived, true, dev, line.Length());
 
-        if (!AcknowledgeBytes(dev))
-            return End(dev, kStatusWriteError);
+        if (!Acknowledge(dev))
+            return EndSession(dev, kStatusWriteError);
         if (ReadOneByte(dev, &byte) != ByteRead::Data || byte != kEOT)
-            return End(dev, kStatusReadError);
+            return EndSession(dev, kStatusReadError);
         // The reading counts only once the scale has closed the exchange with EOT; a frame that
         // never reached its LF is not a reading.
         if (IsTestMode())
@@ -218,50 +193,49 @@ void CommandAckEngine(Device* dev, FrameParser parser, const char* command) {
 
 void ManualAckEngine(Device* dev, FrameParser parser) {
     if (StopSeen(dev))
-        return End(dev, kStatusStopped);
+        return EndSession(dev, kStatusStopped);
     LineBuffer line;
     char byte = 0;
     for (;;) {
         if (StopSeen(dev))
-            return End(dev, kStatusStopped);
+            return EndSession(dev, kStatusStopped);
 
         // Wait for the scale's DC1. Silence is normal here; a link that has failed ends the session
         // instead of being polled for ever.
         for (;;) {
             if (IsNakOrCan(byte)) {
                 TraceIfTest(byte, kTraceReceived, true, dev);
-                return End(dev, kStatusScaleError);
+                return EndSession(dev, kStatusScaleError);
             }
             const ByteRead read = ReadOneByte(dev, &byte);
             if (read == ByteRead::Data && byte == kDC1)
                 break;
             if (StopSeen(dev))
-                return End(dev, kStatusStopped);
+                return EndSession(dev, kStatusStopped);
             if (read == ByteRead::Failed)
-                return End(dev, kStatusReadError);
+                return EndSession(dev, kStatusReadError);
         }
         TraceIfTest(kDC1, kTraceReceived, true, dev);
-        if (!AcknowledgeBytes(dev))
-            return End(dev, kStatusWriteError);
+        if (!Acknowledge(dev))
+            return EndSession(dev, kStatusWriteError);
 
-        bool stopped = false;
-        const FrameEnd end = CollectFrame(dev, line, byte, false, stopped);
+        const FrameEnd end = CollectFrame(dev, line, byte, false);
         if (end == FrameEnd::TimedOut)
-            return End(dev, kStatusReadError);
+            return EndSession(dev, kStatusReadError);
         if (end == FrameEnd::TooManyNaks)
-            return End(dev, kStatusScaleError);
+            return EndSession(dev, kStatusScaleError);
         // The reading is taken as soon as its LF is in, before the closing exchange.
         if (end == FrameEnd::Complete)
             HandOnFrame(dev, parser, line);
         line.Clear();
 
-        if (!AcknowledgeBytes(dev))
-            return End(dev, kStatusWriteError);
+        if (!Acknowledge(dev))
+            return EndSession(dev, kStatusWriteError);
         if (ReadOneByte(dev, &byte) != ByteRead::Data || byte != kEOT)
-            return End(dev, kStatusReadError);
+            return EndSession(dev, kStatusReadError);
         TraceIfTest(kEOT, kTraceReceived, true, dev);
         if (StopSeen(dev))
-            return End(dev, kStatusStopped);
+            return EndSession(dev, kStatusStopped);
     }
 }
 
@@ -271,7 +245,7 @@ void CommandStxEtxEngine(Device* dev, FrameParser parser, const char* command) {
     char byte = 0;
     while (WaitForRequest(dev)) {
         if (!WriteBytes(dev, command, commandLength))
-            return End(dev, kStatusWriteError);
+            return EndSession(dev, kStatusWriteError);
 
         // Command until the scale accepts it: NAK or NUL asks for it again, CAN asks the user to
         // reset the scale's weight first.
@@ -279,17 +253,17 @@ void CommandStxEtxEngine(Device* dev, FrameParser parser, const char* command) {
             if (IsTestMode())
                 TraceString(command, kTraceSent, true, dev);
             if (ReadOneByte(dev, &byte) != ByteRead::Data)
-                return End(dev, kStatusWriteError);
+                return EndSession(dev, kStatusWriteError);
             TraceIfTest(byte, kTraceReceived, true, dev);
             if (byte == kCAN)
                 ShowWarning(dev, ResetScaleWeightText(dev));
             else if (byte != kNAK && byte != '\0')
                 break;
             if (!WriteBytes(dev, command, commandLength))
-                return End(dev, kStatusWriteError);
+                return EndSession(dev, kStatusWriteError);
         }
         if (byte != kACK)
-            return End(dev, kStatusWriteError);
+            return EndSession(dev, kStatusWriteError);
 
         if (ReadBlock(dev, block, byte) == BlockEnd::Failed)
             return;
@@ -317,7 +291,7 @@ void CommandEngineE(Device* dev, FrameParser parser, const char* command) {
     LineBuffer line;
     while (WaitForRequest(dev)) {
         if (!WriteBytes(dev, command, commandLength))
-            return End(dev, kStatusWriteError);
+            return EndSession(dev, kStatusWriteError);
         if (IsTestMode())
             TraceString(command, kTraceSent, true, dev);
 
@@ -330,19 +304,19 @@ void CommandEngineE(Device* dev, FrameParser parser, const char* command) {
         for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed;
              read = ReadOneByte(dev, &byte)) {
             if (StopSeen(dev))
-                return End(dev, kStatusStopped);
+                return EndSession(dev, kStatusStopped);
             if (byte == 'E' && line.Length() == 0) {
                 if (IsTestMode())
                     TraceString("E[0D][0A]", kTraceReceived, true, dev);
-                return End(dev, kStatusScaleError);
+                return EndSession(dev, kStatusScaleError);
             }
             if (read == ByteRead::Timeout)
-                return End(dev, kStatusReadError);
+                return EndSession(dev, kStatusReadError);
             if (IsNakOrCan(byte)) {
                 line.Clear();
                 if (++nakCanCount >= kNakCanLimit) {
                     TraceIfTest(byte, kTraceReceived, true, dev);
-                    return End(dev, kStatusScaleError);
+                    return EndSession(dev, kStatusScaleError);
                 }
                 continue;
             }
