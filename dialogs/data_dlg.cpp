@@ -202,7 +202,7 @@ void CDataDlg::OnInitDialog(wxInitDialogEvent&) {
                 if (g_FieldHasFormat[n])
                     FindWindow(kFirstFormatButton + n)->Disable();
             }
-            g_Macros[n] = "0";
+            g_Macros[n].assign(1, '0'); // not = "0": GCC 12 reports a false -Wrestrict for it at -O2
         }
     }
     static_cast<wxTextCtrl*>(FindWindow(kIdLineEndMacro))->ChangeValue(FromBytes(g_Macros[kEndOfLineMacro]));
