@@ -3,6 +3,7 @@
 #include "comms/formatter.h"
 #include "comms/session.h"
 
+#include <array>
 #include <string>
 
 namespace {
@@ -12,32 +13,32 @@ namespace {
 //   0  net weight: the seven characters after the code
 //   4  tare weight: likewise
 //   V  scale number: the three characters after the code (TR-152 and TR-156 only)
-constexpr int kWeightLength = 7;
-constexpr int kScaleNoLength = 3;
-constexpr std::size_t kStatusOffset = 2;
+struct Record {
+    char code;
+    int field;
+    std::size_t offset;    // first data character in the record
+    std::size_t length;    // data characters used
+    std::size_t minLength; // a shorter record is ignored
+    bool formatted;        // a weight, formatted by the field's number format
+    bool scaleNoOnly;      // sent only by the TR-152 and TR-156
+};
+
+constexpr std::array<Record, 4> kRecords{{
+    {'B', DF_STATUS, 2, 1, 2, false, false},
+    {'0', DF_NET_WEIGHT, 1, 7, 1, true, false},
+    {'4', DF_TARE_WEIGHT, 1, 7, 1, true, false},
+    {'V', DF_SCALE_NO, 1, 3, 1, false, true},
+}};
 
 void StoreRecord(Device* dev, const std::string& record, bool withScaleNo) {
-    if (record.empty())
+    for (const Record& r : kRecords) {
+        if (record.empty() || record[0] != r.code)
+            continue;
+        if (record.size() < r.minLength || (r.scaleNoOnly && !withScaleNo))
+            return;
+        const std::string data = record.substr(r.offset, r.length);
+        SetReadingField(dev, r.field, r.formatted ? FormatField(data, g_FieldFormats[r.field]) : data);
         return;
-    switch (record[0]) {
-    case 'B':
-        if (record.size() >= kStatusOffset)
-            SetReadingField(dev, DF_STATUS, record.substr(kStatusOffset, 1));
-        break;
-    case '0':
-        SetReadingField(dev, DF_NET_WEIGHT,
-                        FormatField(record.substr(1, kWeightLength), g_FieldFormats[DF_NET_WEIGHT]));
-        break;
-    case '4':
-        SetReadingField(dev, DF_TARE_WEIGHT,
-                        FormatField(record.substr(1, kWeightLength), g_FieldFormats[DF_TARE_WEIGHT]));
-        break;
-    case 'V':
-        if (withScaleNo)
-            SetReadingField(dev, DF_SCALE_NO, record.substr(1, kScaleNoLength));
-        break;
-    default:
-        break;
     }
 }
 
