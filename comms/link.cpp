@@ -180,10 +180,11 @@ std::string OpenDeviceLink(Device* dev) {
 }
 
 bool ReadDevice(Device* dev, void* buffer, std::size_t count, std::size_t* got) {
-    const bool serial = dev->m_link.GetKind() == platform::Link::Kind::Serial;
+    // Both kinds wait 1000 ms for a first byte; the interval limit matters only to a serial read,
+    // since a socket read returns with the first bytes that arrive.
+    static_assert(kSerialReadTotalTimeoutMs == kTcpReceiveTimeoutMs);
     auto status =
-        serial ? dev->m_link.Read(buffer, count, got, kSerialReadTotalTimeoutMs, kSerialReadIntervalTimeoutMs)
-               : dev->m_link.Read(buffer, count, got, kTcpReceiveTimeoutMs);
+        dev->m_link.Read(buffer, count, got, kSerialReadTotalTimeoutMs, kSerialReadIntervalTimeoutMs);
     if (status == platform::ReadStatus::Failed) {
         *got = 0;
         return false;

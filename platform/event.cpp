@@ -51,6 +51,10 @@ int WaitForAny(std::initializer_list<Event*> events, int timeoutMs) {
         return kWaitTimeout;
     };
     std::unique_lock<std::mutex> lock(Lock());
+    // A zero-time wait only looks: the engines do this once per byte, and a timed wait on the
+    // condition variable would cost a system call even when its time is already up.
+    if (timeoutMs == 0)
+        return takeFirstSignalled();
     if (timeoutMs < 0) {
         int index;
         Changed().wait(lock, [&] { return (index = takeFirstSignalled()) != kWaitTimeout; });

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -16,6 +17,15 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// On a line that keeps sending, bytes are taken at most once per this time: a serial driver
+// hands bytes on in small bursts (a few per interrupt), and waking the reader for each burst
+// costs far more than the bytes themselves. A reading of a streaming scale so arrives at most
+// this much later; a byte after a quiet spell or on a fast line, or the first byte of an answer to something
+// the program sent, is taken at once.
+constexpr auto kGatherTime = std::chrono::milliseconds(20);
+// A line that delivers this much per gathering is fast: its bytes are taken as they come.
+constexpr std::size_t kGatherBytes = 1024;
 
 int MillisecondsUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -47,8 +57,9 @@ struct Link::Channel {
             ::shutdown(fd, SHUT_RDWR);
     }
     bool IsClosed() const { return closed.load(std::memory_order_acquire); }
-    // Waits until the descriptor is ready for `events` or the deadline passes (none = no
-    // deadline); 1 ready, 0 time-out, -1 closed or failed.
+    // Waits until the descriptor is ready for `events` (or hung up) or the deadline passes (none =
+    // no deadline); 1 ready, 0 time-out, -1 closed or failed. With no events it waits only for the
+    // deadline, a hang-up or Close.
     int WaitReady(short events, const Clock::time_point* deadline) {
         pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
         for (;;) {
@@ -71,14 +82,20 @@ struct Link::Channel {
         for (;;) {
             ssize_t n = ::read(fd, pending.data(), pending.size());
             if (n > 0) {
+                lastFill = Clock::now();
+                lastFillBytes = static_cast<std::size_t>(n);
+                answerAwaited.store(false, std::memory_order_relaxed);
                 pendingStart = 0;
                 pendingEnd = static_cast<std::size_t>(n);
+                drained = pendingEnd < pending.size();
                 return true;
             }
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+                drained = true;
                 return false;
+            }
             // End of file on a readable descriptor: the peer closed the connection or the line
             // was hung up (a pseudo-terminal whose other side closed reports EIO).
             failed = true;
@@ -98,6 +115,13 @@ struct Link::Channel {
     std::size_t pendingStart = 0;
     std::size_t pendingEnd = 0;
     bool failed = false;
+    // The last read took all the descriptor held: wait before reading again, which saves a
+    // system call per wake-up on a line slower than its reader.
+    bool drained = false;
+    Clock::time_point lastFill;
+    std::size_t lastFillBytes = 0;
+    // Set by a write: the next bytes are an answer, taken without gathering.
+    std::atomic<bool> answerAwaited{false};
 };
 
 Link::~Link() {
@@ -138,8 +162,8 @@ ReadStatus Link::Read(void* buffer, std::size_t count, std::size_t* got, int tot
         return ReadStatus::Failed;
     std::lock_guard<std::mutex> readLock(channel->readMutex);
     auto* bytes = static_cast<unsigned char*>(buffer);
-    const auto start = Clock::now();
-    const auto totalDeadline = start + std::chrono::milliseconds(totalTimeoutMs);
+    // The deadline is taken when the first wait needs it: a read served from the buffer needs none.
+    std::optional<Clock::time_point> totalDeadline;
     while (*got < count) {
         if (channel->IsClosed())
             return ReadStatus::Failed;
@@ -154,18 +178,30 @@ ReadStatus Link::Read(void* buffer, std::size_t count, std::size_t* got, int tot
         }
         if (channel->failed)
             return *got > 0 ? ReadStatus::Data : ReadStatus::Failed;
-        if (channel->Fill())
+        if (!channel->drained && channel->Fill())
             continue;
         if (channel->failed)
             continue;
-        auto deadline = totalDeadline;
+        if (!totalDeadline)
+            totalDeadline = Clock::now() + std::chrono::milliseconds(totalTimeoutMs);
+        auto deadline = *totalDeadline;
         if (*got > 0 && intervalTimeoutMs > 0)
             deadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(intervalTimeoutMs));
+        // Shortly after the last bytes, let the next ones gather first, then look again.
+        if (const auto gatherUntil = std::min(channel->lastFill + kGatherTime, deadline);
+            channel->lastFillBytes < kGatherBytes &&
+            !channel->answerAwaited.load(std::memory_order_relaxed) && Clock::now() < gatherUntil) {
+            if (channel->WaitReady(0, &gatherUntil) < 0)
+                return ReadStatus::Failed;
+            channel->drained = false;
+            continue;
+        }
         int ready = channel->WaitReady(POLLIN, &deadline);
         if (ready < 0)
             return ReadStatus::Failed;
         if (ready == 0)
             break;
+        channel->drained = false;
     }
     return *got > 0 ? ReadStatus::Data : ReadStatus::Timeout;
 }
@@ -194,6 +230,7 @@ bool Link::Write(const void* buffer, std::size_t count) {
             return false;
         done += static_cast<std::size_t>(n);
     }
+    channel->answerAwaited.store(true, std::memory_order_relaxed);
     return true;
 }
 

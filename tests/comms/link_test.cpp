@@ -205,6 +205,32 @@ TEST_F(LinkTest, SerialReadEndsOnIntervalAndTotalTimeOuts) {
     EXPECT_TRUE(scale.Finish()) << scale.Failure();
 }
 
+// On a streaming line the link takes bytes in batches, but an answer to what the program sent
+// must not wait for a batch: handshakes would crawl.
+TEST_F(LinkTest, AnswersAreTakenAtOnceAndStreamsWithinTheGatheringTime) {
+    for (auto transport : {sim::SimScale::Pty, sim::SimScale::Tcp}) {
+        sim::SimScale scale(transport);
+        scale.Attach(dev);
+        ASSERT_EQ(OpenDeviceLink(dev), "");
+        scale.Run({sim::Send("A"), sim::Expect("\x06"), sim::Send("B"), sim::Pause(5ms), sim::Send("C")});
+        char byte = 0;
+        std::size_t got = 0;
+        ASSERT_TRUE(ReadDevice(dev, &byte, 1, &got));
+        ASSERT_EQ(got, 1u);
+        ASSERT_TRUE(WriteDevice(dev, "\x06", 1));
+        auto start = Clock::now();
+        ASSERT_TRUE(ReadDevice(dev, &byte, 1, &got));
+        EXPECT_EQ(byte, 'B');
+        EXPECT_LT(SecondsSince(start), 0.015);
+        // C follows B closely with nothing sent in between: taken within the gathering time.
+        ASSERT_TRUE(ReadDevice(dev, &byte, 1, &got));
+        EXPECT_EQ(byte, 'C');
+        EXPECT_LT(SecondsSince(start), 0.05);
+        EXPECT_TRUE(scale.Finish()) << scale.Failure();
+        CloseDevice(dev);
+    }
+}
+
 TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
     const std::string port = std::to_string(FreeTcpPort());
     dev->m_useEthernet = "1";
