@@ -141,9 +141,11 @@ std::string OpenSerialPort(Device* dev) {
 
 std::string ConnectEthernetDevice(Device* dev) {
     std::uint32_t address = 0;
-    platform::ParseIpv4Address(dev->m_ipAddress, &address);
     const auto port = static_cast<std::uint16_t>(LeadingInt(dev->m_tcpPort));
-    auto connected = platform::ConnectTcp(address, port, kTcpConnectWaitMs, kTcpReceiveTimeoutMs);
+    // An address that does not parse is never guessed at (0.0.0.0 would reach this machine).
+    auto connected = platform::ParseIpv4Address(dev->m_ipAddress, &address)
+                         ? platform::ConnectTcp(address, port, kTcpConnectWaitMs, kTcpReceiveTimeoutMs)
+                         : platform::TcpConnectResult{-1, platform::TcpFailure::ConnectFailed, EINVAL};
     std::string localError;
     switch (connected.failure) {
     case platform::TcpFailure::None:

@@ -232,6 +232,11 @@ TEST_F(LinkTest, AnswersAreTakenAtOnceAndStreamsWithinTheGatheringTime) {
 }
 
 TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
+    // An address that does not parse is refused without any attempt to connect.
+    dev->m_ipAddress = "0";
+    dev->m_tcpPort = "80";
+    EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0:80.");
+
     const std::string port = std::to_string(FreeTcpPort());
     dev->m_useEthernet = "1";
     dev->m_ipAddress = "127.0.0.1";
