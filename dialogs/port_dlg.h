@@ -1,0 +1,109 @@
+// "Port Setting": the list of scales with each one's name, status and serial or Ethernet
+// connection. It edits the Device records of the device list directly.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+#include <wx/dialog.h>
+
+class wxButton;
+class wxChoice;
+class wxRadioButton;
+class wxTextCtrl;
+class IpAddressCtrl;
+class ValidCharsEdit;
+struct Device;
+
+// The rows of the serial-setting lists, by key ("Port", "Baud", "Data", "Stop", "Parity", "Flow").
+const std::vector<std::string>& SettingRows(const std::string& key);
+// The serial devices present on this machine (/dev/ttyUSB*, /dev/ttyACM*), in natural order.
+std::vector<std::string> ListSerialDevices();
+
+class CPortDlg : public wxDialog {
+public:
+    enum {
+        IDC_APPLY = 986,
+        IDC_PORT = 1006,
+        IDC_BAUD_RATE = 1007,
+        IDC_DATA_BITS = 1008,
+        IDC_STOP_BITS = 1009,
+        IDC_PARITY = 1010,
+        IDC_FLOW_CONTROL = 1011,
+        IDC_SERIAL = 1012,
+        IDC_ETHERNET = 1013,
+        IDC_SCALE = 1014,
+        IDC_NAME = 1015,
+        IDC_NORMAL = 1016,
+        IDC_SUSPEND = 1017,
+        IDC_DELETE = 1018,
+        IDC_IP_ADDRESS = 1229,
+        IDC_TCP_PORT = 1230,
+        IDC_PING_TEST = 1231,
+    };
+    enum Status : int { kStatusNormal = 0, kStatusSuspend = 1, kStatusDelete = 2 };
+
+    explicit CPortDlg(wxWindow* parent = nullptr);
+
+    bool TransferDataToWindow() override;
+    bool TransferDataFromWindow() override;
+
+    // Position in the device list of the scale shown; g_DeviceCount while "<Add new scale>" is shown.
+    int GetCurrentIndex() const { return m_currentIndex; }
+
+    void FillSettingCombo(int controlId, int count, const std::string& key);
+    static std::string FormatScaleLabel(const Device* dev);
+    std::string BuildSettingsKey() const;
+    bool IsChanged() const;
+    std::string GetIpText() const;
+    void LoadDevice(Device* dev);
+    void StoreDevice(Device* dev);
+    int FindConflict(int exclude) const;
+    bool ApplyChanges();
+
+private:
+    void OnInitDialog(wxInitDialogEvent& event);
+    void OnSerial(wxCommandEvent& event);
+    void OnEthernet(wxCommandEvent& event);
+    void OnPingTest(wxCommandEvent& event);
+    void OnApply(wxCommandEvent& event);
+    void OnSelchangeScale(wxCommandEvent& event);
+    void OnSettingChanged(wxCommandEvent& event);
+    void OnPortNumberChange(wxCommandEvent& event);
+    void OnDeferredChange();
+    void OnOK(wxCommandEvent& event);
+    void SettingChanged();
+    void ShowSerial();
+    void ShowEthernet();
+    void FillScaleCombo();
+    wxChoice* SerialCombo(int controlId) const;
+    // The members behind the six serial lists, in control order.
+    std::array<std::string*, 6> SerialValues();
+
+    std::string m_port;
+    std::string m_baudRate;
+    std::string m_dataBits;
+    std::string m_stopBits;
+    std::string m_parity;
+    std::string m_flowControl;
+    uint32_t m_ipAddress = 0; // host byte order
+    std::string m_tcpPort;
+    std::string m_scaleLabel;
+    std::string m_name;
+    int m_status = kStatusNormal;
+    std::string m_changeKey; // empty: the scale shown is new and counts as changed
+    bool m_tcpPortEditable = true;
+    int m_currentIndex = 0;
+
+    wxChoice* m_scaleCombo = nullptr;
+    wxTextCtrl* m_nameEdit = nullptr;
+    wxRadioButton* m_statusRadios[3] = {};
+    wxRadioButton* m_serialRadio = nullptr;
+    wxRadioButton* m_ethernetRadio = nullptr;
+    wxChoice* m_serialCombos[6] = {};
+    IpAddressCtrl* m_ipCtrl = nullptr;
+    ValidCharsEdit* m_tcpPortEdit = nullptr;
+    wxButton* m_pingButton = nullptr;
+    wxButton* m_applyButton = nullptr;
+};
