@@ -2,6 +2,7 @@
 // across, an eighth of its height down), so they scale with the font as their layouts are drawn.
 #pragma once
 
+#include <wx/dialog.h>
 #include <wx/window.h>
 
 inline wxPoint DialogPoint(wxWindow* dialog, int x, int y) {
@@ -9,4 +10,14 @@ inline wxPoint DialogPoint(wxWindow* dialog, int x, int y) {
 }
 inline wxSize DialogSize(wxWindow* dialog, int width, int height) {
     return wxDLG_UNIT(dialog, wxSize(width, height));
+}
+
+// Ends a dialog with the result `rc`: a modal one returns it from ShowModal; one shown without a
+// modal loop (as the GUI tests open them) is hidden and keeps it as its return code.
+inline void CloseDialog(wxDialog* dialog, int rc) {
+    dialog->SetReturnCode(rc);
+    if (dialog->IsModal())
+        dialog->EndModal(rc);
+    else
+        dialog->Hide();
 }

@@ -53,7 +53,10 @@ void CPingDlg::StartPing() {
 void CPingDlg::OnPingText(wxThreadEvent& event) {
     m_output->SetInsertionPointEnd();
     m_output->ShowPosition(m_output->GetLastPosition());
-    m_output->AppendText(event.GetString());
+    // The lines end in CR LF; the edit here breaks lines at LF alone.
+    wxString text = event.GetString();
+    text.Replace("\r\n", "\n");
+    m_output->AppendText(text);
 }
 
 void CPingDlg::OnPingDone(wxThreadEvent&) {
@@ -65,5 +68,5 @@ void CPingDlg::OnRetry(wxCommandEvent&) {
 }
 
 void CPingDlg::OnCloseButton(wxCommandEvent&) {
-    EndDialog(wxID_CANCEL);
+    CloseDialog(this, wxID_CANCEL);
 }

@@ -420,7 +420,7 @@ void CPortDlg::StoreDevice(Device* dev) {
 
 void CPortDlg::OnOK(wxCommandEvent&) {
     if (ApplyChanges())
-        EndDialog(wxID_OK);
+        CloseDialog(this, wxID_OK);
 }
 
 void CPortDlg::OnApply(wxCommandEvent&) {

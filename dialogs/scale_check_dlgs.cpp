@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/panel.h>
 #include <wx/stattext.h>
 
 namespace {
@@ -19,21 +20,29 @@ constexpr int kColumns = 3;
 
 ScaleCheckDialog::ScaleCheckDialog(wxWindow* parent, const wxString& caption, const wxString& explanation)
     : wxDialog(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
-               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxVSCROLL | wxALWAYS_SHOW_SB) {
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
     SetClientSize(DialogSize(this, 380, 40));
-    new wxStaticText(this, wxID_ANY, explanation, DialogPoint(this, 20, 10), DialogSize(this, 360, 15));
-    m_ok = new wxButton(this, wxID_OK, "OK", DialogPoint(this, 168, 15), DialogSize(this, 45, 14));
+    // A top-level window cannot carry a scroll bar itself here, so everything sits on one panel
+    // that fills the dialog and scrolls.
+    m_body = new wxPanel(this, wxID_ANY, wxPoint(0, 0), GetClientSize(), wxVSCROLL | wxALWAYS_SHOW_SB);
+    new wxStaticText(m_body, wxID_ANY, explanation, DialogPoint(this, 20, 10), DialogSize(this, 360, 15));
+    m_ok = new wxButton(m_body, wxID_OK, "OK", DialogPoint(this, 168, 15), DialogSize(this, 45, 14));
     m_ok->SetDefault();
 
     Bind(wxEVT_INIT_DIALOG, &ScaleCheckDialog::OnInitDialog, this);
     Bind(wxEVT_CHECKBOX, &ScaleCheckDialog::OnBoxClicked, this);
     Bind(wxEVT_BUTTON, &ScaleCheckDialog::OnOK, this, wxID_OK);
     Bind(wxEVT_BUTTON, &ScaleCheckDialog::OnCancel, this, wxID_CANCEL);
+    // The close box and Esc end the dialog the same way.
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
+        wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
+        OnCancel(cancel);
+    });
     for (const wxEventTypeTag<wxScrollWinEvent>& type :
          {wxEVT_SCROLLWIN_LINEUP, wxEVT_SCROLLWIN_LINEDOWN, wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN,
           wxEVT_SCROLLWIN_THUMBRELEASE, wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_TOP,
           wxEVT_SCROLLWIN_BOTTOM})
-        Bind(type, &ScaleCheckDialog::OnVScroll, this);
+        m_body->Bind(type, &ScaleCheckDialog::OnVScroll, this);
 }
 
 void ScaleCheckDialog::OnInitDialog(wxInitDialogEvent&) {
@@ -53,7 +62,7 @@ void ScaleCheckDialog::OnInitDialog(wxInitDialogEvent&) {
         const int k = ListedCount();
         if (k % kColumns == 0)
             y += kRowStep;
-        auto* box = new wxCheckBox(this, kFirstBoxId + k, FromBytes(Label(dev)),
+        auto* box = new wxCheckBox(m_body, kFirstBoxId + k, FromBytes(Label(dev)),
                                    wxPoint(columnX[k % kColumns], y), wxSize(w, kBoxHeight));
         box->SetFont(LabelFont(dev));
         box->SetValue(Flag(dev) != 0);
@@ -77,7 +86,8 @@ void ScaleCheckDialog::OnInitDialog(wxInitDialogEvent&) {
     m_scrollPosition = 0;
 
     const int range = ScrollRange();
-    SetScrollbar(wxVERTICAL, 0, range / 10, range + range / 10);
+    m_body->SetSize(GetClientSize());
+    m_body->SetScrollbar(wxVERTICAL, 0, range / 10, range + range / 10);
     TransferDataToWindow();
 }
 
@@ -102,9 +112,9 @@ void ScaleCheckDialog::ScrollBy(wxEventType type, int thumbPosition) {
     else
         return;
     m_scrollPosition = pos + step;
-    SetScrollPos(wxVERTICAL, m_scrollPosition, true);
+    m_body->SetScrollPos(wxVERTICAL, m_scrollPosition, true);
     if (step != 0)
-        ScrollWindow(0, -step);
+        m_body->ScrollWindow(0, -step);
 }
 
 void ScaleCheckDialog::OnVScroll(wxScrollWinEvent& event) {
@@ -132,7 +142,7 @@ void ScaleCheckDialog::OnCancel(wxCommandEvent&) {
     }
     m_boxes.clear();
     m_listedScales.clear();
-    EndDialog(wxID_CANCEL);
+    CloseDialog(this, wxID_CANCEL);
 }
 
 CScaleCommsStatus::CScaleCommsStatus(wxWindow* parent)

@@ -45,6 +45,7 @@ private:
     void OnOK(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
 
+    wxWindow* m_body = nullptr;
     wxButton* m_ok = nullptr;
     std::vector<wxCheckBox*> m_boxes;
     std::vector<int> m_listedScales;

@@ -138,5 +138,5 @@ void CScaleSet::OnOK(wxCommandEvent&) {
         g_RunMode = "Stream";
     g_CommandInterval = m_commandInterval;
     SetModelCode(g_ModelName);
-    EndDialog(wxID_OK);
+    CloseDialog(this, wxID_OK);
 }

@@ -1,0 +1,320 @@
+#include "modeless_driver.h"
+#include "dialogs/port_controls.h"
+#include "dialogs/port_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using namespace dialog_test;
+using D = CPortDlg;
+
+class PortDlgTest : public ::testing::Test {
+protected:
+    void Open(int scales) {
+        MakeScales(scales);
+        OpenAgain();
+    }
+    void OpenAgain() {
+        m_dlg = std::make_unique<CPortDlg>();
+        OpenModeless(m_dlg.get());
+    }
+    void TearDown() override {
+        m_dlg.reset();
+        DestroyDeviceList();
+    }
+    template <typename T> T* Get(int id) { return Control<T>(m_dlg.get(), id); }
+    wxChoice* ScaleList() { return Get<wxChoice>(D::IDC_SCALE); }
+    bool ApplyEnabled() { return Get<wxButton>(D::IDC_APPLY)->IsEnabled(); }
+    std::string Selected(int id) { return Get<wxChoice>(id)->GetStringSelection().ToStdString(); }
+    void SetText(int id, const char* text) {
+        Get<wxTextCtrl>(id)->SetValue(text);
+        Pump(); // the TCP port edit is looked at after its own handling
+    }
+    IpAddressCtrl* Ip() { return Get<IpAddressCtrl>(D::IDC_IP_ADDRESS); }
+    void TypeIp(const char* a, const char* b, const char* c, const char* d) {
+        const char* parts[] = {a, b, c, d};
+        for (int i = 0; i < 4; ++i)
+            Ip()->Field(i)->SetValue(parts[i]);
+    }
+    bool Ended() { return m_dlg->GetReturnCode() == wxID_OK; }
+
+    // Every box is answered (Yes unless a test says otherwise), so none can wait for a person.
+    MessageBoxes m_boxes{wxYES};
+    std::unique_ptr<CPortDlg> m_dlg;
+};
+
+TEST_F(PortDlgTest, OpensOnTheFirstScaleWithTheFixedLists) {
+    Open(1);
+    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_SCALE), (std::vector<std::string>{"01 - Scale01", "<Add new scale>"}));
+    EXPECT_EQ(ScaleList()->GetSelection(), 0);
+    EXPECT_EQ(m_dlg->GetCurrentIndex(), 0);
+    EXPECT_FALSE(ApplyEnabled());
+
+    const std::vector<std::string> ports = ChoiceRows(m_dlg.get(), D::IDC_PORT);
+    ASSERT_GE(ports.size(), 20u);
+    EXPECT_EQ(ports[0], "COM1");
+    EXPECT_EQ(ports[19], "COM20");
+    for (std::size_t i = 20; i < ports.size(); ++i)
+        EXPECT_TRUE(ports[i].rfind("/dev/ttyUSB", 0) == 0 || ports[i].rfind("/dev/ttyACM", 0) == 0)
+            << ports[i];
+    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_BAUD_RATE).size(), 13u);
+    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_STOP_BITS), (std::vector<std::string>{"1", "1.5", "2"}));
+    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_FLOW_CONTROL),
+              (std::vector<std::string>{"None", "Hardware", "XOn/XOff"}));
+
+    // Serial is shown: the serial lists are usable, the Ethernet controls are not.
+    EXPECT_TRUE(Get<wxRadioButton>(D::IDC_SERIAL)->GetValue());
+    EXPECT_TRUE(Get<wxChoice>(D::IDC_PORT)->IsEnabled());
+    EXPECT_FALSE(Ip()->IsEnabled());
+    EXPECT_FALSE(Get<wxButton>(D::IDC_PING_TEST)->IsEnabled());
+    EXPECT_EQ(Selected(D::IDC_PARITY), "Even");
+}
+
+TEST_F(PortDlgTest, ApplyFollowsWhetherAnythingDiffers) {
+    Open(1);
+    SetText(D::IDC_NAME, "Mixer");
+    EXPECT_TRUE(ApplyEnabled());
+    SetText(D::IDC_NAME, "Scale01");
+    EXPECT_FALSE(ApplyEnabled());
+
+    PickChoice(m_dlg.get(), D::IDC_BAUD_RATE, "19200");
+    EXPECT_TRUE(ApplyEnabled());
+    PickChoice(m_dlg.get(), D::IDC_BAUD_RATE, "9600");
+    EXPECT_FALSE(ApplyEnabled());
+
+    ChooseRadio(m_dlg.get(), D::IDC_SUSPEND);
+    EXPECT_TRUE(ApplyEnabled());
+    ChooseRadio(m_dlg.get(), D::IDC_NORMAL);
+    EXPECT_FALSE(ApplyEnabled());
+
+    SetText(D::IDC_NAME, "Mixer");
+    Click(m_dlg.get(), D::IDC_APPLY);
+    EXPECT_EQ(g_DeviceList[0]->m_name, "Mixer");
+    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_SCALE)[0], "01 - Mixer");
+    EXPECT_EQ(ScaleList()->GetSelection(), 0);
+    EXPECT_FALSE(ApplyEnabled());
+    EXPECT_FALSE(Ended());
+}
+
+TEST_F(PortDlgTest, AddingAScaleAsksAboutTheSharedPortFirst) {
+    Open(1);
+    MessageBoxes& boxes = m_boxes;
+    boxes.Answer(wxNO);
+    PickChoice(m_dlg.get(), D::IDC_SCALE, "<Add new scale>");
+    EXPECT_EQ(m_dlg->GetCurrentIndex(), 1);
+    EXPECT_EQ(Get<wxTextCtrl>(D::IDC_NAME)->GetValue(), "Scale02");
+    EXPECT_EQ(Selected(D::IDC_PORT), "COM1");
+    EXPECT_EQ(Selected(D::IDC_BAUD_RATE), "9600");
+    EXPECT_EQ(Selected(D::IDC_DATA_BITS), "8");
+    EXPECT_EQ(Selected(D::IDC_STOP_BITS), "1");
+    EXPECT_EQ(Selected(D::IDC_PARITY), "Even");
+    EXPECT_EQ(Selected(D::IDC_FLOW_CONTROL), "None");
+    EXPECT_TRUE(Get<wxRadioButton>(D::IDC_NORMAL)->GetValue());
+    EXPECT_TRUE(Get<wxRadioButton>(D::IDC_SERIAL)->GetValue());
+    EXPECT_TRUE(ApplyEnabled());
+
+    Click(m_dlg.get(), wxID_OK);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0],
+              "This serial port is already assigned to another scale (01 - Scale01). Do you want "
+              "to save it anyway?");
+    EXPECT_FALSE(Ended());
+    EXPECT_EQ(g_DeviceCount, 1);
+
+    // On another port there is nothing to ask.
+    PickChoice(m_dlg.get(), D::IDC_PORT, "COM2");
+    SetText(D::IDC_NAME, "Packing");
+    Click(m_dlg.get(), wxID_OK);
+    EXPECT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_TRUE(Ended());
+    ASSERT_EQ(g_DeviceCount, 2);
+    EXPECT_EQ(g_DeviceList[1]->m_name, "Packing");
+    EXPECT_EQ(g_DeviceList[1]->m_port, "COM2");
+    EXPECT_EQ(g_DeviceList[1]->m_active, 1);
+}
+
+TEST_F(PortDlgTest, YesStoresTheSharedPortAndApplyListsTheNewScale) {
+    Open(1);
+    MessageBoxes& boxes = m_boxes;
+    PickChoice(m_dlg.get(), D::IDC_SCALE, "<Add new scale>");
+    Click(m_dlg.get(), D::IDC_APPLY);
+    EXPECT_EQ(boxes.Texts().size(), 1u);
+    ASSERT_EQ(g_DeviceCount, 2);
+    EXPECT_EQ(g_DeviceList[1]->m_port, "COM1");
+    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_SCALE),
+              (std::vector<std::string>{"01 - Scale01", "02 - Scale02", "<Add new scale>"}));
+    EXPECT_EQ(ScaleList()->GetSelection(), 1);
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(PortDlgTest, SuspendDeleteAndRestore) {
+    Open(2);
+    PickChoice(m_dlg.get(), D::IDC_SCALE, "02 - Scale02");
+    ChooseRadio(m_dlg.get(), D::IDC_SUSPEND);
+    Click(m_dlg.get(), D::IDC_APPLY);
+    EXPECT_EQ(g_DeviceList[1]->m_active, 0);
+    EXPECT_EQ(g_DeviceList[1]->m_deleted, 0);
+
+    ChooseRadio(m_dlg.get(), D::IDC_DELETE);
+    Click(m_dlg.get(), wxID_OK);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(g_DeviceList[1]->m_active, 0);
+    EXPECT_EQ(g_DeviceList[1]->m_deleted, 1);
+
+    // The deleted scale is still listed next time, and Normal brings it back.
+    OpenAgain();
+    ASSERT_EQ(ChoiceRows(m_dlg.get(), D::IDC_SCALE).size(), 3u);
+    PickChoice(m_dlg.get(), D::IDC_SCALE, "02 - Scale02");
+    EXPECT_TRUE(Get<wxRadioButton>(D::IDC_DELETE)->GetValue());
+    ChooseRadio(m_dlg.get(), D::IDC_NORMAL);
+    Click(m_dlg.get(), wxID_OK);
+    EXPECT_EQ(g_DeviceList[1]->m_active, 1);
+    EXPECT_EQ(g_DeviceList[1]->m_deleted, 0);
+    EXPECT_EQ(g_DeviceCount, 2);
+}
+
+TEST_F(PortDlgTest, CancelStoresNothing) {
+    Open(1);
+    SetText(D::IDC_NAME, "Mixer");
+    Click(m_dlg.get(), wxID_CANCEL);
+    EXPECT_EQ(g_DeviceList[0]->m_name, "Scale01");
+}
+
+TEST_F(PortDlgTest, EthernetScalesConflictOnlyOnTheSameAddressAndPort) {
+    struct Case {
+        const char* otherEthernet;
+        const char* otherIp;
+        const char* otherPort;
+        const char* port; // TCP port typed for the scale shown, whose address is 10.0.0.5
+        bool asks;
+    };
+    const Case cases[] = {
+        {"1", "10.0.0.5", "4001", "4001", true},
+        {"1", "10.0.0.5", "4001", "4002", false},
+        {"1", "10.0.0.6", "4001", "4001", false},
+        {"0", "10.0.0.5", "4001", "4001", false}, // a serial scale never conflicts with an Ethernet one
+    };
+    for (const Case& c : cases) {
+        Open(2);
+        g_DeviceList[0]->m_useEthernet = c.otherEthernet;
+        g_DeviceList[0]->m_ipAddress = c.otherIp;
+        g_DeviceList[0]->m_tcpPort = c.otherPort;
+        g_DeviceList[1]->m_port = "COM2";
+        MessageBoxes boxes(wxNO);
+        PickChoice(m_dlg.get(), D::IDC_SCALE, "02 - Scale02");
+        ChooseRadio(m_dlg.get(), D::IDC_ETHERNET);
+        TypeIp("10", "0", "0", "5");
+        SetText(D::IDC_TCP_PORT, c.port);
+        Click(m_dlg.get(), wxID_OK);
+        SCOPED_TRACE(std::string(c.otherIp) + ":" + c.otherPort + " against 10.0.0.5:" + c.port);
+        if (c.asks) {
+            ASSERT_EQ(boxes.Texts().size(), 1u);
+            EXPECT_EQ(boxes.Texts()[0],
+                      "This ethernet address is already assigned to another scale (01 - Scale01). "
+                      "Do you want to save it anyway?");
+            EXPECT_FALSE(Ended());
+            EXPECT_EQ(g_DeviceList[1]->m_useEthernet, "0");
+        } else {
+            EXPECT_TRUE(boxes.Texts().empty());
+            EXPECT_TRUE(Ended());
+            EXPECT_EQ(g_DeviceList[1]->m_useEthernet, "1");
+            EXPECT_EQ(g_DeviceList[1]->m_ipAddress, "10.0.0.5");
+            EXPECT_EQ(g_DeviceList[1]->m_tcpPort, c.port);
+            EXPECT_EQ(g_DeviceList[1]->m_port, "COM2"); // the serial settings are kept
+        }
+    }
+}
+
+TEST_F(PortDlgTest, AddressTextsTheControlCannotShowAreBlank) {
+    struct Case {
+        const char* stored;
+        const char* shown; // what the dialog stores back from the control
+    };
+    const Case cases[] = {
+        {"192.168.1.20", "192.168.1.20"},       {"", "0.0.0.0"},     {"scale.local", "0.0.0.0"},
+        {"192.168.1.300", "0.0.0.0"},           {"10.1", "0.0.0.0"}, {"1.2.3.4.5", "0.0.0.0"},
+        {"255.255.255.255", "255.255.255.255"},
+    };
+    for (const Case& c : cases) {
+        Open(1);
+        g_DeviceList[0]->m_useEthernet = "1";
+        g_DeviceList[0]->m_ipAddress = c.stored;
+        OpenAgain();
+        EXPECT_EQ(Ip()->IsBlank(), std::string(c.shown) == "0.0.0.0") << c.stored;
+        EXPECT_EQ(m_dlg->GetIpText(), c.shown) << c.stored;
+        EXPECT_TRUE(Get<wxButton>(D::IDC_PING_TEST)->IsEnabled());
+    }
+
+    // A number above 255 typed into one of the boxes becomes 255; letters are dropped.
+    TypeIp("300", "1x", "0", "7");
+    EXPECT_EQ(Ip()->Field(0)->GetValue(), "255");
+    EXPECT_EQ(Ip()->Field(1)->GetValue(), "1");
+    Click(m_dlg.get(), wxID_OK);
+    EXPECT_EQ(g_DeviceList[0]->m_ipAddress, "255.1.0.7");
+}
+
+TEST_F(PortDlgTest, TcpPortTakesDigitsOnlyAndTheModelDefault) {
+    Open(2);
+    g_DefaultEthernetPort = "11001";
+    g_DeviceList[0]->m_useEthernet = "1";
+    g_DeviceList[0]->m_tcpPort = "0";
+    g_DeviceList[1]->m_useEthernet = "1";
+    g_DeviceList[1]->m_tcpPort = "502";
+    OpenAgain();
+    // Loading writes the default into the record and locks the edit on it.
+    EXPECT_EQ(g_DeviceList[0]->m_tcpPort, "11001");
+    EXPECT_EQ(Get<wxTextCtrl>(D::IDC_TCP_PORT)->GetValue(), "11001");
+    EXPECT_FALSE(Get<wxTextCtrl>(D::IDC_TCP_PORT)->IsEnabled());
+
+    PickChoice(m_dlg.get(), D::IDC_SCALE, "02 - Scale02");
+    EXPECT_TRUE(Get<wxTextCtrl>(D::IDC_TCP_PORT)->IsEnabled());
+    SetText(D::IDC_TCP_PORT, "40a0-1 ");
+    EXPECT_EQ(Get<wxTextCtrl>(D::IDC_TCP_PORT)->GetValue(), "4001");
+    EXPECT_TRUE(ApplyEnabled());
+    SetText(D::IDC_TCP_PORT, "502");
+    EXPECT_FALSE(ApplyEnabled());
+}
+
+TEST_F(PortDlgTest, PortNamesOutsideTheListAreKept) {
+    Open(1);
+    g_DeviceList[0]->m_port = "/dev/ttyS7";
+    g_DeviceList[0]->m_baudRate = "";
+    OpenAgain();
+    EXPECT_EQ(Selected(D::IDC_PORT), "/dev/ttyS7");
+    EXPECT_EQ(Selected(D::IDC_BAUD_RATE), "9600");
+    Click(m_dlg.get(), wxID_OK);
+    EXPECT_EQ(g_DeviceList[0]->m_port, "/dev/ttyS7");
+    EXPECT_EQ(g_DeviceList[0]->m_baudRate, "9600");
+}
+
+TEST(PortControls, DottedAddresses) {
+    struct Case {
+        const char* text;
+        bool valid;
+        uint32_t value;
+    };
+    const Case cases[] = {
+        {"0.0.0.0", true, 0},
+        {"127.0.0.1", true, 0x7F000001},
+        {"255.255.255.255", true, 0xFFFFFFFF},
+        {"256.0.0.1", false, 0},
+        {"1.2.3", false, 0},
+        {"1.2.3.4.", false, 0},
+        {"1..3.4", false, 0},
+        {" 1.2.3.4", false, 0},
+        {"0001.2.3.4", false, 0},
+        {"", false, 0},
+    };
+    for (const Case& c : cases) {
+        uint32_t value = 1;
+        EXPECT_EQ(ParseDottedAddress(c.text, &value), c.valid) << c.text;
+        EXPECT_EQ(value, c.value) << c.text;
+        if (c.valid)
+            EXPECT_EQ(FormatDottedAddress(value), c.text);
+    }
+}
+
+} // namespace
