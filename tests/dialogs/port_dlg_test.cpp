@@ -312,8 +312,9 @@ TEST(PortControls, DottedAddresses) {
         uint32_t value = 1;
         EXPECT_EQ(ParseDottedAddress(c.text, &value), c.valid) << c.text;
         EXPECT_EQ(value, c.value) << c.text;
-        if (c.valid)
+        if (c.valid) {
             EXPECT_EQ(FormatDottedAddress(value), c.text);
+        }
     }
 }
 
