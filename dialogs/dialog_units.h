@@ -12,6 +12,12 @@ inline wxSize DialogSize(wxWindow* dialog, int width, int height) {
     return wxDLG_UNIT(dialog, wxSize(width, height));
 }
 
+// A width in dialog units with the control's natural height, for controls (radio buttons, check
+// boxes, drop-down lists) that the toolkit cannot draw lower than it likes.
+inline wxSize DialogWidth(wxWindow* dialog, int width) {
+    return wxSize(wxDLG_UNIT(dialog, wxSize(width, 0)).x, wxDefaultCoord);
+}
+
 // Ends a dialog with the result `rc`: a modal one returns it from ShowModal; one shown without a
 // modal loop (as the GUI tests open them) is hidden and keeps it as its return code.
 inline void CloseDialog(wxDialog* dialog, int rc) {

@@ -118,28 +118,29 @@ CPortDlg::CPortDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Port Setting"
     SetClientSize(DialogSize(this, 246, 340));
     auto at = [this](int x, int y) { return DialogPoint(this, x, y); };
     auto size = [this](int w, int h) { return DialogSize(this, w, h); };
+    auto width = [this](int w) { return DialogWidth(this, w); };
     auto label = [&](const char* text, int x, int y) {
         new wxStaticText(this, wxID_ANY, text, at(x, y), size(39, 8));
     };
 
     label("&Scale :", 40, 8);
-    m_scaleCombo = new wxChoice(this, IDC_SCALE, at(109, 6), size(92, 12));
+    m_scaleCombo = new wxChoice(this, IDC_SCALE, at(109, 6), width(92));
     label("&Name :", 40, 27);
     m_nameEdit = new wxTextCtrl(this, IDC_NAME, "", at(109, 25), size(92, 14));
     new wxStaticBox(this, wxID_ANY, "Status", at(31, 44), size(183, 28));
-    m_statusRadios[0] = new wxRadioButton(this, IDC_NORMAL, "Nor&mal", at(48, 57), size(40, 10), wxRB_GROUP);
-    m_statusRadios[1] = new wxRadioButton(this, IDC_SUSPEND, "S&uspend", at(100, 57), size(40, 10));
-    m_statusRadios[2] = new wxRadioButton(this, IDC_DELETE, "De&lete", at(152, 57), size(40, 10));
+    m_statusRadios[0] = new wxRadioButton(this, IDC_NORMAL, "Nor&mal", at(48, 57), wxDefaultSize, wxRB_GROUP);
+    m_statusRadios[1] = new wxRadioButton(this, IDC_SUSPEND, "S&uspend", at(100, 57), wxDefaultSize);
+    m_statusRadios[2] = new wxRadioButton(this, IDC_DELETE, "De&lete", at(152, 57), wxDefaultSize);
     new wxStaticBox(this, wxID_ANY, "Scale Comms Method", at(31, 76), size(183, 28));
     m_serialRadio =
-        new wxRadioButton(this, IDC_SERIAL, "S&erial Comm Port", at(48, 89), size(80, 10), wxRB_GROUP);
-    m_ethernetRadio = new wxRadioButton(this, IDC_ETHERNET, "Et&hernet", at(141, 89), size(51, 10));
+        new wxRadioButton(this, IDC_SERIAL, "S&erial Comm Port", at(48, 89), wxDefaultSize, wxRB_GROUP);
+    m_ethernetRadio = new wxRadioButton(this, IDC_ETHERNET, "Et&hernet", at(141, 89), wxDefaultSize);
     new wxStaticBox(this, wxID_ANY, "Serial Comm Port", at(31, 108), size(183, 128));
     const char* serialLabels[] = {
         "&Comm Port :", "Baud &Rate :", "&Data Bit :", "Stop &Bit :", "&Parity :", "&Flow Control :"};
     for (int i = 0; i < 6; ++i) {
         label(serialLabels[i], 40, 120 + 20 * i);
-        m_serialCombos[i] = new wxChoice(this, kSerialLists[i].id, at(109, 118 + 20 * i), size(92, 12));
+        m_serialCombos[i] = new wxChoice(this, kSerialLists[i].id, at(109, 118 + 20 * i), width(92));
     }
     new wxStaticBox(this, wxID_ANY, "Ethernet", at(31, 240), size(183, 64));
     label("IP &Address :", 40, 252);

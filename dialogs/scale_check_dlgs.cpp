@@ -11,8 +11,7 @@
 #include <wx/stattext.h>
 
 namespace {
-constexpr int kRowStep = 24; // pixels between two rows of boxes
-constexpr int kBoxHeight = 16;
+constexpr int kRowStep = 24;         // pixels between two rows of boxes
 constexpr int kOkBelowLastRow = 36;  // the OK button's distance below the top of the last row
 constexpr int kRowsShownAtOnce = 10; // from 30 boxes on, the window shows ten rows and scrolls
 constexpr int kColumns = 3;
@@ -63,7 +62,7 @@ void ScaleCheckDialog::OnInitDialog(wxInitDialogEvent&) {
         if (k % kColumns == 0)
             y += kRowStep;
         auto* box = new wxCheckBox(m_body, kFirstBoxId + k, FromBytes(Label(dev)),
-                                   wxPoint(columnX[k % kColumns], y), wxSize(w, kBoxHeight));
+                                   wxPoint(columnX[k % kColumns], y), wxSize(w, wxDefaultCoord));
         box->SetFont(LabelFont(dev));
         box->SetValue(Flag(dev) != 0);
         m_boxes.push_back(box);

@@ -27,13 +27,15 @@ CScaleSet::CScaleSet(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Scale Setti
     SetClientSize(DialogSize(this, 229, 172));
     auto at = [this](int x, int y) { return DialogPoint(this, x, y); };
     auto size = [this](int w, int h) { return DialogSize(this, w, h); };
+    auto width = [this](int w) { return DialogWidth(this, w); };
 
     new wxStaticText(this, wxID_ANY, "Scale Type:", at(22, 20), size(38, 13));
-    m_scaleTypeList = new wxComboBox(this, IDC_SCALE_TYPE, "", at(69, 18), size(131, 13));
+    m_scaleTypeList = new wxComboBox(this, IDC_SCALE_TYPE, "", at(69, 18), width(131));
     new wxStaticBox(this, IDC_RUN_MODE_GROUP, "Run Mode", at(31, 43), size(168, 88));
-    m_stream = new wxRadioButton(this, IDC_STREAM_MODE, "&Stream Mode", at(57, 59), size(58, 10), wxRB_GROUP);
-    m_manual = new wxRadioButton(this, IDC_MANUAL_MODE, "&Manual Mode", at(57, 77), size(59, 10));
-    m_command = new wxRadioButton(this, IDC_COMMAND_MODE, "&Command Mode", at(57, 94), size(67, 10));
+    m_stream =
+        new wxRadioButton(this, IDC_STREAM_MODE, "&Stream Mode", at(57, 59), wxDefaultSize, wxRB_GROUP);
+    m_manual = new wxRadioButton(this, IDC_MANUAL_MODE, "&Manual Mode", at(57, 77), wxDefaultSize);
+    m_command = new wxRadioButton(this, IDC_COMMAND_MODE, "&Command Mode", at(57, 94), wxDefaultSize);
     new wxStaticText(this, wxID_ANY, "Command Interval", at(66, 108), size(58, 12));
     m_intervalEdit = new wxTextCtrl(this, IDC_COMMAND_INTERVAL, "", at(129, 107), size(20, 12), 0,
                                     wxTextValidator(wxFILTER_DIGITS));

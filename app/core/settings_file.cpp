@@ -218,13 +218,6 @@ void CompleteMacros(const ReadState& state) {
     }
 }
 
-unsigned TimerInterval(const std::string& commandInterval) {
-    if (commandInterval.empty())
-        return 0;
-    // The timer takes unsigned milliseconds.
-    return static_cast<unsigned>(DecimalValue(commandInterval)) * 60000u;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Writing
 
@@ -442,6 +435,13 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
 }
 
 } // namespace
+
+unsigned TimerInterval(const std::string& commandInterval) {
+    if (commandInterval.empty())
+        return 0;
+    // The timer takes unsigned milliseconds.
+    return static_cast<unsigned>(DecimalValue(commandInterval)) * 60000u;
+}
 
 // ---------------------------------------------------------------------------------------------
 

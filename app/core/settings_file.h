@@ -33,6 +33,9 @@ inline constexpr const char* kSettingsFileCreatedText =
 inline constexpr const char* kSettingsSavedText = "All settings are saved"; // status bar, after a save
 inline constexpr const char* kSettingsErrorTitle = "Error";
 
+// The Get timer's period in milliseconds for a command interval in minutes; 0 (no timer) for "".
+unsigned TimerInterval(const std::string& commandInterval);
+
 // Sets g_SettingsFolder to the folder of the running executable ("." when it cannot be found).
 void GetProgramFolder();
 // g_SettingsFolder recomputed, then the path of "Pondra.ini" in it.

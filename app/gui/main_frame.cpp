@@ -11,6 +11,7 @@
 #include "comms/device.h"
 #include "comms/settings.h"
 #include "dialogs/exit_dialog.h"
+#include "dialogs/scale_set.h"
 
 #include <wx/config.h>
 #include <wx/filedlg.h>
@@ -31,14 +32,6 @@
 #include <cstdio>
 
 namespace {
-
-// Setting and Transfer commands whose dialogs are not part of the program yet: shown, but disabled.
-constexpr int kNotWiredCommands[] = {
-    ID_SCALE_SETTING,
-    ID_PORT_SETTING,
-    ID_TRANSFER_SELECT,
-    ID_COMMS_STATUS,
-};
 
 // The commands that show the manual: Help Finder, Help, Context Help and Default Help.
 constexpr int kHelpCommands[] = {ID_HELP_FINDER, ID_HELP, ID_CONTEXT_HELP, ID_DEFAULT_HELP};
@@ -90,8 +83,11 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR);
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR);
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateRecentPlaceholder, this, ID_FILE_MRU_PLACEHOLDER);
-    for (int id : kNotWiredCommands)
-        Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateNotWired, this, id);
+    Bind(wxEVT_MENU, &CMainFrame::OnScaleSetting, this, ID_SCALE_SETTING);
+    Bind(wxEVT_MENU, &CMainFrame::OnPortSetting, this, ID_PORT_SETTING);
+    Bind(wxEVT_MENU, &CMainFrame::OnTransferSelect, this, ID_TRANSFER_SELECT);
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateTransferSelect, this, ID_TRANSFER_SELECT);
+    Bind(wxEVT_MENU, &CMainFrame::OnCommsStatus, this, ID_COMMS_STATUS);
     // Field Format has no handler: the item is shown disabled.
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateNotWired, this, ID_FIELD_FORMAT);
     Bind(wxEVT_MENU, &CMainFrame::OnTransferStart, this, ID_TRANSFER_START);
@@ -105,7 +101,7 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     TheFrameNotifier().SetTarget(this);
 
     ReadSettings(settingsPath);
-    ApplyModelCode();
+    SetModelCode(g_ModelName);
     UpdateStatusPanes();
     if (g_StartUp == "Mini" && g_OutMode != "Test")
         StartTransfer();
@@ -145,11 +141,6 @@ void CMainFrame::ReadSettings(const std::string& settingsPath) {
         ReadSettingsFile(&m_settings, this);
     else
         ReadSettingsFileAt(settingsPath, &m_settings, this);
-}
-
-// The default TCP port that the port dialog offers depends on the model.
-void CMainFrame::ApplyModelCode() {
-    g_DefaultEthernetPort = g_ModelName == "KT m25" ? "11001" : "";
 }
 
 void CMainFrame::ShowSettingsNotice(const std::string& text) {

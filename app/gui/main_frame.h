@@ -60,7 +60,6 @@ private:
     bool CreateBars();
     void MoveToStoredPlacement();
     void ReadSettings(const std::string& settingsPath);
-    void ApplyModelCode();
 
     // SettingsFileUi
     void ShowSettingsNotice(const std::string& text) override;
@@ -72,6 +71,11 @@ private:
     void OnFieldSelect(wxCommandEvent& event);
     void OnOutputMode(wxCommandEvent& event);
     void OnHotkeySetting(wxCommandEvent& event);
+    void OnScaleSetting(wxCommandEvent& event);
+    void OnPortSetting(wxCommandEvent& event);
+    void OnTransferSelect(wxCommandEvent& event);
+    void OnUpdateTransferSelect(wxUpdateUIEvent& event);
+    void OnCommsStatus(wxCommandEvent& event);
     void OnHelpManual(wxCommandEvent& event);
     void OnViewBar(wxCommandEvent& event);
     void OnUpdateViewBar(wxUpdateUIEvent& event);

@@ -1,5 +1,5 @@
-#include "modeless_driver.h"
 #include "dialogs/ping_dlg.h"
+#include "modeless_driver.h"
 
 #include <gtest/gtest.h>
 

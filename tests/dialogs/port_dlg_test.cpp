@@ -1,6 +1,6 @@
-#include "modeless_driver.h"
 #include "dialogs/port_controls.h"
 #include "dialogs/port_dlg.h"
+#include "modeless_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,8 @@ protected:
 
 TEST_F(PortDlgTest, OpensOnTheFirstScaleWithTheFixedLists) {
     Open(1);
-    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_SCALE), (std::vector<std::string>{"01 - Scale01", "<Add new scale>"}));
+    EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_SCALE),
+              (std::vector<std::string>{"01 - Scale01", "<Add new scale>"}));
     EXPECT_EQ(ScaleList()->GetSelection(), 0);
     EXPECT_EQ(m_dlg->GetCurrentIndex(), 0);
     EXPECT_FALSE(ApplyEnabled());

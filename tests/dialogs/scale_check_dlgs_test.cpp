@@ -1,5 +1,5 @@
-#include "modeless_driver.h"
 #include "dialogs/scale_check_dlgs.h"
+#include "modeless_driver.h"
 
 #include <gtest/gtest.h>
 
