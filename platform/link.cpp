@@ -21,8 +21,8 @@ using Clock = std::chrono::steady_clock;
 // On a line that keeps sending, bytes are taken at most once per this time: a serial driver
 // hands bytes on in small bursts (a few per interrupt), and waking the reader for each burst
 // costs far more than the bytes themselves. A reading of a streaming scale so arrives at most
-// this much later; a byte after a quiet spell or on a fast line, or the first byte of an answer to something
-// the program sent, is taken at once.
+// this much later. A byte after a quiet spell or on a fast line, and the first byte of an answer
+// to something the program sent, are taken at once.
 constexpr auto kGatherTime = std::chrono::milliseconds(20);
 // A line that delivers this much per gathering is fast: its bytes are taken as they come.
 constexpr std::size_t kGatherBytes = 1024;
