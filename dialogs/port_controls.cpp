@@ -54,8 +54,10 @@ IpAddressCtrl::IpAddressCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         if (i > 0)
             row->Add(new wxStaticText(this, wxID_ANY, "."), 0, wxALIGN_CENTER_VERTICAL);
+        // Small to start with: the sizer shares the control's width among the four boxes.
         m_fields[i] =
-            new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxTE_CENTRE | wxBORDER_NONE);
+            new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxSize(8, -1), wxTE_CENTRE | wxBORDER_NONE);
+        m_fields[i]->SetMinSize(wxSize(8, -1));
         m_fields[i]->SetMaxLength(kOctetDigits);
         m_fields[i]->Bind(wxEVT_TEXT, &IpAddressCtrl::OnFieldText, this);
         m_fields[i]->Bind(wxEVT_CHAR, &IpAddressCtrl::OnFieldChar, this);

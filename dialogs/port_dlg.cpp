@@ -119,9 +119,8 @@ CPortDlg::CPortDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Port Setting"
     auto at = [this](int x, int y) { return DialogPoint(this, x, y); };
     auto size = [this](int w, int h) { return DialogSize(this, w, h); };
     auto width = [this](int w) { return DialogWidth(this, w); };
-    auto label = [&](const char* text, int x, int y) {
-        new wxStaticText(this, wxID_ANY, text, at(x, y), size(39, 8));
-    };
+    // Labels take the room their text needs, which with this font may be more than the layout's 39 units.
+    auto label = [&](const char* text, int x, int y) { new wxStaticText(this, wxID_ANY, text, at(x, y)); };
 
     label("&Scale :", 40, 8);
     m_scaleCombo = new wxChoice(this, IDC_SCALE, at(109, 6), width(92));
@@ -246,6 +245,9 @@ void CPortDlg::FillScaleCombo() {
 }
 
 void CPortDlg::OnInitDialog(wxInitDialogEvent&) {
+    if (m_initialised)
+        return; // the lists are filled once, however often the dialog is shown
+    m_initialised = true;
     for (const SerialList& list : kSerialLists)
         FillSettingCombo(list.id, list.count, list.key);
     for (const std::string& device : ListSerialDevices())

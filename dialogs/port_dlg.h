@@ -95,6 +95,7 @@ private:
     std::string m_changeKey; // empty: the scale shown is new and counts as changed
     bool m_tcpPortEditable = true;
     int m_currentIndex = 0;
+    bool m_initialised = false;
 
     wxChoice* m_scaleCombo = nullptr;
     wxTextCtrl* m_nameEdit = nullptr;

@@ -45,6 +45,9 @@ ScaleCheckDialog::ScaleCheckDialog(wxWindow* parent, const wxString& caption, co
 }
 
 void ScaleCheckDialog::OnInitDialog(wxInitDialogEvent&) {
+    if (m_initialised)
+        return; // the layout is built once, however often the dialog is shown
+    m_initialised = true;
     wxRect window = GetRect();
     const int w = window.width / 4;
     const int columnX[kColumns] = {w / 6, 3 * w / 2, 17 * w / 6};

@@ -45,6 +45,7 @@ private:
     void OnOK(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
 
+    bool m_initialised = false;
     wxWindow* m_body = nullptr;
     wxButton* m_ok = nullptr;
     std::vector<wxCheckBox*> m_boxes;

@@ -29,18 +29,18 @@ CScaleSet::CScaleSet(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Scale Setti
     auto size = [this](int w, int h) { return DialogSize(this, w, h); };
     auto width = [this](int w) { return DialogWidth(this, w); };
 
-    new wxStaticText(this, wxID_ANY, "Scale Type:", at(22, 20), size(38, 13));
+    new wxStaticText(this, wxID_ANY, "Scale Type:", at(22, 20));
     m_scaleTypeList = new wxComboBox(this, IDC_SCALE_TYPE, "", at(69, 18), width(131));
     new wxStaticBox(this, IDC_RUN_MODE_GROUP, "Run Mode", at(31, 43), size(168, 88));
     m_stream =
         new wxRadioButton(this, IDC_STREAM_MODE, "&Stream Mode", at(57, 59), wxDefaultSize, wxRB_GROUP);
     m_manual = new wxRadioButton(this, IDC_MANUAL_MODE, "&Manual Mode", at(57, 77), wxDefaultSize);
     m_command = new wxRadioButton(this, IDC_COMMAND_MODE, "&Command Mode", at(57, 94), wxDefaultSize);
-    new wxStaticText(this, wxID_ANY, "Command Interval", at(66, 108), size(58, 12));
+    new wxStaticText(this, wxID_ANY, "Command Interval", at(66, 108));
     m_intervalEdit = new wxTextCtrl(this, IDC_COMMAND_INTERVAL, "", at(129, 107), size(20, 12), 0,
                                     wxTextValidator(wxFILTER_DIGITS));
     m_intervalEdit->SetMaxLength(kMaxIntervalChars);
-    new wxStaticText(this, wxID_ANY, "minutes", at(154, 108), size(40, 12));
+    new wxStaticText(this, wxID_ANY, "minutes", at(154, 108));
     auto* ok = new wxButton(this, wxID_OK, "OK", at(57, 143), size(45, 14));
     ok->SetDefault();
     new wxButton(this, wxID_CANCEL, "Cancel", at(125, 143), size(43, 14));

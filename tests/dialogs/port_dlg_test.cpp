@@ -74,6 +74,20 @@ TEST_F(PortDlgTest, OpensOnTheFirstScaleWithTheFixedLists) {
     EXPECT_EQ(Selected(D::IDC_PARITY), "Even");
 }
 
+TEST_F(PortDlgTest, ShownModallyItEditsTheScaleAndReportsIt) {
+    MakeScales(2);
+    CPortDlg dialog;
+    const int result = RunModal(dialog, [&] {
+        EXPECT_EQ(ChoiceRows(&dialog, D::IDC_SCALE).size(), 3u);
+        PickChoice(&dialog, D::IDC_SCALE, "02 - Scale02");
+        PickChoice(&dialog, D::IDC_PORT, "COM7");
+        Click(&dialog, wxID_OK);
+    });
+    EXPECT_EQ(result, wxID_OK);
+    EXPECT_EQ(dialog.GetCurrentIndex(), 1);
+    EXPECT_EQ(g_DeviceList[1]->m_port, "COM7");
+}
+
 TEST_F(PortDlgTest, ApplyFollowsWhetherAnythingDiffers) {
     Open(1);
     SetText(D::IDC_NAME, "Mixer");
