@@ -137,8 +137,8 @@ void PingEngine::Run(unsigned count, const std::string& address, NotifyWindow* w
         sum += time;
         PostLine(kPingReplyLine, Format("Reply from %s: bytes=%d time=%ldms TTL=%d\r\n", reply.from.c_str(),
                                         kEchoDataSize, static_cast<long>(time), reply.ttl));
-        // The pause before the next echo ends early when the dialog closes.
-        if (i + 1 < count && stopEvent->Wait(kPingPauseMs))
+        // The pause after a reply ends early when the dialog closes.
+        if (stopEvent->Wait(kPingPauseMs))
             break;
     }
 
