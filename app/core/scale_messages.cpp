@@ -1,0 +1,36 @@
+#include "app/core/scale_messages.h"
+
+#include "comms/device.h"
+#include "comms/notify.h"
+
+#include <algorithm>
+
+std::string FormatScaleMessage(const Device* dev, const std::string& text) {
+    return "Scale " + dev->m_name + ": " + text;
+}
+
+bool IsScaleMessageText(const std::string& text) { return text.rfind("Scale ", 0) == 0; }
+
+std::string ScaleErrorText(int code) {
+    switch (code) {
+    case kStatusReadError:
+        return "Read data failed. Please check scale and computer connection and Run Mode Setting.";
+    case kStatusWriteError:
+        return "Write data failed. Please check scale and computer connection.";
+    case kStatusScaleError:
+        return "Error reading scale signal. Error response from scale.";
+    case kStatusStopped:
+        return "";
+    default:
+        return "Communication Error.";
+    }
+}
+
+std::optional<std::string> GrowScaleErrorText(const std::string& openText, const std::string& message) {
+    const auto lines = 1 + std::count(openText.begin(), openText.end(), '\n');
+    if (lines <= 7)
+        return openText + "\n" + message;
+    if (lines == 8)
+        return openText + "\n\n" + "Too many scale errors - not reporting any more.";
+    return std::nullopt;
+}

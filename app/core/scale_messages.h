@@ -1,0 +1,20 @@
+// Messages about scales: "Scale <name>: <text>", the texts of the worker error codes, and how one
+// open error box grows by a line per error.
+#pragma once
+
+#include <optional>
+#include <string>
+
+struct Device;
+
+// "Scale %s: %s" with the scale's name and the text.
+std::string FormatScaleMessage(const Device* dev, const std::string& text);
+// True when the text begins with "Scale " (capital S, one blank): a box about scales.
+bool IsScaleMessageText(const std::string& text);
+// The message of a WM_SCALE_STATUS code; "" for code 9 (the worker stopped as asked).
+std::string ScaleErrorText(int code);
+
+// The text that replaces an open box's text when one more message arrives: a line is added up to
+// eight lines, then the "Too many scale errors" line ends it; nullopt means the message is dropped
+// and the box stays as it is.
+std::optional<std::string> GrowScaleErrorText(const std::string& openText, const std::string& message);
