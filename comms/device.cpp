@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 std::vector<std::unique_ptr<Device>> g_DeviceList;
 int g_DeviceCount = 0;
@@ -16,6 +17,11 @@ void Device::SetLastText(std::string text) {
 std::string Device::GetLastText() const {
     std::lock_guard<std::mutex> lock(m_lastTextMutex);
     return m_lastText;
+}
+
+std::string Device::TakeLastText() {
+    std::lock_guard<std::mutex> lock(m_lastTextMutex);
+    return std::exchange(m_lastText, std::string());
 }
 
 bool SetReadingField(Device* dev, int k, std::string_view value) {

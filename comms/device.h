@@ -69,6 +69,8 @@ struct Device {
     // message, so it is guarded: the worker may already be writing the next line.
     void SetLastText(std::string text);
     std::string GetLastText() const;
+    // Returns the last trace line and empties it, in one step.
+    std::string TakeLastText();
 
     // The reading fields. Parsers write them on the worker thread while holding ReadingsLock(); the
     // GUI thread holds it while it builds the output line, so it never sees half a reading.

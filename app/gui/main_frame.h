@@ -4,14 +4,19 @@
 
 #include "app/core/settings_file.h"
 #include "comms/notify.h"
+#include "platform/x11_hotkey.h"
+#include "platform/x11_keyboard.h"
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <wx/docview.h>
+#include <wx/timer.h>
 
 class CPondraView;
+class CScaleMessageBox;
+struct Device;
 class wxHtmlHelpController;
 struct WorkerMessageBox;
 
@@ -50,10 +55,31 @@ public:
     void SetHelpFile(const std::string& path) { m_helpFile = path; }
     void ShowHelp();
 
-    // Transfer control. Until transfers are wired these only make sure nothing runs.
-    void StopAll();
-    void StopScale(int index);
+    // Transfer control.
+    // Checks the settings, opens the link of every active scale and starts its worker.
     void StartTransfer();
+    // Starts the worker of one scale whose link is open; `first` sets up what the transfer needs.
+    void StartScale(Device* dev, bool first);
+    void StopScale(Device* dev);
+    void StopAll();
+    // True when a scale other than `dev` (any scale when null) is active, not stopping and has a worker.
+    bool IsOtherScaleRunning(const Device* dev) const;
+    // Wakes the command engines of the scales chosen for Get.
+    void TriggerGet(bool fromMenu);
+    // Recomputes the Get timer's interval from the command interval setting.
+    void RecomputeTimerInterval();
+    bool IsGetTimerRunning() const;
+    // Shows a message about scales; while such a box is open the message is added to it instead.
+    void ShowScaleMessage(const std::string& message);
+    // The text of the open scale message box, "" when none is open.
+    std::string GetOpenScaleBoxText() const;
+    // Types the line into the focused window (output mode "Link").
+    void SendKeystrokes(std::string line);
+
+    // Spreadsheet output (output mode "Excel").
+    bool StartExcel();
+    bool CloseExcel();
+    void WriteReadingToExcel(Device* dev);
 
 private:
     // Creation steps.
@@ -97,6 +123,9 @@ private:
     void OnUpdateTransferStart(wxUpdateUIEvent& event);
     void OnUpdateTransferStop(wxUpdateUIEvent& event);
     void OnUpdateTransferGet(wxUpdateUIEvent& event);
+    void OnUpdateLogFile(wxUpdateUIEvent& event);
+    void OnTimer(wxTimerEvent& event);
+    void RegisterTransferHotKey();
     void OnTriggerMessage();
     // Closes every scale's link, once all scales were told to stop (on exit).
     void CloseAllDevices();
@@ -105,7 +134,11 @@ private:
 
     std::string m_settingsPath; // "" = "Pondra.ini" in the program's folder
     FrameSettings m_settings;   // log-file path and Get timer interval
-    unsigned m_timerId = 0;     // running Get timer, 0 when none
+    unsigned m_timerId = 0;             // running Get timer, 0 when none
+    wxTimer m_getTimer;
+    platform::X11HotKey m_hotKey;
+    platform::X11Keyboard m_keyboard;
+    CScaleMessageBox* m_scaleBox = nullptr; // the open scale message box
     std::string m_helpFile = "pondra.htb";
     wxHtmlHelpController* m_help = nullptr;
     bool m_helpLoaded = false;

@@ -1,53 +1,318 @@
-// Transfer control of the main frame: Start, Stop and Get, the Get triggers, and what the frame does
-// with a worker's messages. Transfers are not wired yet: the commands stay disabled, and stopping
-// makes sure that no scale runs.
+// Transfer control of the main frame: Start, Stop and Get, the Get hotkey and timer, what the frame
+// does with a worker's messages (delivering readings, reporting failures) and the keystroke output.
+// All of it runs on the GUI thread; workers are reached only through their stop and request events.
 #include "app/gui/main_frame.h"
 
-#include "comms/device.h"
+#include "app/core/hotkey_text.h"
+#include "app/core/keystroke_plan.h"
+#include "app/core/log_file.h"
+#include "app/core/output_line.h"
+#include "app/core/scale_messages.h"
+#include "app/gui/command_ids.h"
+#include "app/gui/pondra_doc.h"
+#include "app/gui/scale_message_box.h"
+#include "app/gui_base/message_box.h"
+#include "app/gui_base/text.h"
+#include "comms/link.h"
+#include "comms/model_table.h"
+#include "platform/virtual_keys.h"
 
-void CMainFrame::StartTransfer() {}
+#include <wx/textctrl.h>
+#include <wx/utils.h>
 
-void CMainFrame::StopScale(int index) {
-    if (index < 0 || index >= static_cast<int>(g_DeviceList.size()))
+#include <cstdlib>
+
+namespace {
+
+constexpr int kGetTimerId = 1224;
+constexpr int kMaxStartFailures = 9;
+
+// The keystroke and hotkey modifier bits are passed to the platform layer as they are.
+static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == int{platform::kPressCtrl} &&
+              int{kKeyAlt} == int{platform::kPressAlt});
+static_assert(int{kHotKeyAlt} == int{platform::kHotAlt} && int{kHotKeyCtrl} == int{platform::kHotCtrl} &&
+              int{kHotKeyShift} == int{platform::kHotShift});
+
+bool HasWorker(const Device* dev) { return dev->m_worker != nullptr; }
+
+// Signals the worker to stop and closes its link at once; the worker's pending read then fails.
+void StopWorker(Device* dev) {
+    if (!HasWorker(dev))
         return;
-    Device* dev = g_DeviceList[index].get();
-    if (!dev->m_worker || !dev->m_worker->IsStarted() || dev->m_worker->HasEnded())
-        return;
-    dev->m_stopping = 1;
     dev->StopEvent.Set();
-    dev->m_link.Close();
+    dev->m_stopping = 1;
+    CloseDevice(dev);
+}
+
+// Forgets the worker of a stopping scale once it has ended.
+void PollWorker(Device* dev) {
+    if (dev->m_stopping != 1)
+        return;
+    if (HasWorker(dev) && dev->m_worker->HasEnded()) {
+        dev->m_worker->Join();
+        dev->m_worker.reset();
+    }
+    if (!HasWorker(dev)) {
+        CloseDevice(dev);
+        dev->m_stopping = 0;
+    }
+}
+
+bool IsRunning(const Device* dev) { return dev->m_active && !dev->m_deleted && !dev->m_stopping && HasWorker(dev); }
+
+bool IsGettable(const Device* dev) { return IsRunning(dev) && dev->m_gettable && dev->m_link.IsOpen(); }
+
+// Polls the scales in list order up to the first one for which `decides` holds.
+template <typename Predicate> bool PollUntil(Predicate decides) {
+    for (const auto& dev : g_DeviceList) {
+        PollWorker(dev.get());
+        if (decides(dev.get()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void CMainFrame::RecomputeTimerInterval() {
+    m_settings.m_timerInterval =
+        g_CommandInterval.empty() ? 0u : static_cast<unsigned>(std::atol(g_CommandInterval.c_str())) * 60000u;
+}
+
+bool CMainFrame::IsGetTimerRunning() const { return m_getTimer.IsRunning(); }
+
+void CMainFrame::StartTransfer() {
+    const std::string text = CheckSettings();
+    if (!text.empty()) {
+        StopAll();
+        PondraMessageBox(text, wxOK | wxICON_EXCLAMATION, this);
+        return;
+    }
+    bool running = IsOtherScaleRunning(nullptr);
+    int failures = 0;
+    std::string report;
+    for (const auto& entry : g_DeviceList) {
+        Device* dev = entry.get();
+        if (!dev->m_active || dev->m_deleted || dev->m_stopping || HasWorker(dev))
+            continue;
+        const std::string error = OpenDeviceLink(dev);
+        if (error.empty()) {
+            StartScale(dev, !running);
+            running = true;
+            continue;
+        }
+        if (!report.empty())
+            report += "\n";
+        report += FormatScaleMessage(dev, error);
+        if (++failures == kMaxStartFailures) {
+            report += "\n\nToo many scale errors - not attempting any more.\nNot all scales were started";
+            break;
+        }
+    }
+    if (!report.empty())
+        ShowScaleMessage(report);
+}
+
+void CMainFrame::StartScale(Device* dev, bool first) {
+    if (first && g_RunMode == "Command") {
+        RegisterTransferHotKey();
+        if (m_settings.m_timerInterval > 0) {
+            if (m_getTimer.Start(static_cast<int>(m_settings.m_timerInterval)))
+                m_timerId = kGetTimerId;
+            else
+                PondraMessageBox("Unable to set Timer", wxOK | wxICON_EXCLAMATION, this);
+        }
+    }
+    if (first && g_RunMode == "Stream" && g_OutMode == "Link")
+        g_OutMode = "Test";
+
+    ModelRow row{};
+    LookupModel(&row, &g_ModelName);
+    if (row.worker) {
+        dev->StopEvent.Reset();
+        dev->RequestEvent.Reset();
+        dev->m_sessionState = kSessionNone;
+        dev->m_readingTaken = 0;
+        dev->m_notifyWindow = GetNotifyWindow();
+        dev->m_worker = std::make_unique<platform::WorkerThread>();
+    }
+    if (first && g_OutMode == "Log") {
+        const std::string error = g_LogFile.Open(m_settings.m_logFile);
+        if (!error.empty())
+            PondraMessageBox(error, wxOK | wxICON_EXCLAMATION, this);
+    }
+    if (first && g_OutMode == "Excel" && g_ExcelFile != "0" && !StartExcel())
+        PondraMessageBox("There's an error starting Excel", wxOK | wxICON_EXCLAMATION, this);
+    if (row.worker) {
+        const WorkerProc procedure = row.worker;
+        dev->m_worker->Start(dev->m_name, [procedure, dev] { return procedure(dev); });
+    }
+}
+
+void CMainFrame::RegisterTransferHotKey() {
+    const HotKeySpec spec = ParseHotKeyCode(g_HotKeyCode);
+    if (spec.key == 0)
+        return;
+    std::string status = HotKeyRegisteredText(spec);
+    const std::string error =
+        m_hotKey.Register(platform::VirtualKeyToKeysym(spec.key), spec.modifiers & 7, [this] {
+            // Runs on the hotkey's thread: the Get itself runs on the GUI thread.
+            CallAfter(&CMainFrame::OnTriggerMessage);
+        });
+    if (!error.empty())
+        status = "Hotkey could not be registered: " + error;
+    SetStatusText(FromBytes(status), kPaneMessage);
+}
+
+void CMainFrame::StopScale(Device* dev) {
+    const bool last = !IsOtherScaleRunning(dev);
+    if (last && m_timerId != 0) {
+        m_getTimer.Stop();
+        m_timerId = 0;
+    }
+    StopWorker(dev);
+    if (last)
+        CloseOutputsOnExit();
 }
 
 void CMainFrame::StopAll() {
-    for (std::size_t i = 0; i < g_DeviceList.size(); ++i)
-        StopScale(static_cast<int>(i));
+    m_getTimer.Stop();
+    m_timerId = 0;
+    for (const auto& dev : g_DeviceList)
+        StopWorker(dev.get());
+    CloseOutputsOnExit();
+}
+
+// What the end of a transfer closes: the spreadsheet and the data log file.
+void CMainFrame::CloseOutputsOnExit() {
+    if (g_OutMode == "Excel" && g_ExcelFile != "0" && !CloseExcel())
+        PondraMessageBox("Error closing Excel", wxOK | wxICON_EXCLAMATION, this);
+    if (g_OutMode == "Log" && g_LogFile.IsOpen())
+        g_LogFile.Close();
 }
 
 void CMainFrame::CloseAllDevices() {
     for (const auto& dev : g_DeviceList)
-        dev->m_link.Close();
+        CloseDevice(dev.get());
 }
 
-void CMainFrame::CloseOutputsOnExit() {}
-
-void CMainFrame::OnTransferStart(wxCommandEvent&) {
-    StartTransfer();
+bool CMainFrame::IsOtherScaleRunning(const Device* dev) const {
+    for (const auto& other : g_DeviceList)
+        if (other.get() != dev && IsRunning(other.get()))
+            return true;
+    return false;
 }
+
+void CMainFrame::TriggerGet(bool fromMenu) {
+    if (g_OutMode == "Excel" && g_ExcelFile == "0") {
+        if (fromMenu) {
+            StopAll();
+            PondraMessageBox("Please select an Excel file", wxOK | wxICON_EXCLAMATION, this);
+        }
+        return;
+    }
+    for (const auto& dev : g_DeviceList)
+        if (IsGettable(dev.get()))
+            dev->RequestEvent.Set();
+}
+
+void CMainFrame::OnTriggerMessage() { TriggerGet(false); }
+
+void CMainFrame::OnTimer(wxTimerEvent&) { OnTriggerMessage(); }
+
+void CMainFrame::OnTransferStart(wxCommandEvent&) { StartTransfer(); }
+
 void CMainFrame::OnTransferStop(wxCommandEvent&) {
-    StopAll();
+    for (const auto& dev : g_DeviceList)
+        StopScale(dev.get());
 }
-void CMainFrame::OnTransferGet(wxCommandEvent&) {
-    OnTriggerMessage();
-}
+
+void CMainFrame::OnTransferGet(wxCommandEvent&) { TriggerGet(true); }
+
 void CMainFrame::OnUpdateTransferStart(wxUpdateUIEvent& event) {
-    event.Enable(false);
+    event.Enable(PollUntil([](const Device* dev) {
+        return dev->m_active && !dev->m_deleted && !HasWorker(dev) && !dev->m_link.IsOpen();
+    }));
 }
+
 void CMainFrame::OnUpdateTransferStop(wxUpdateUIEvent& event) {
-    event.Enable(false);
+    event.Enable(PollUntil([](const Device* dev) { return HasWorker(dev) && !dev->m_stopping; }));
 }
+
 void CMainFrame::OnUpdateTransferGet(wxUpdateUIEvent& event) {
-    event.Enable(false);
+    event.Enable(g_RunMode == "Command" && PollUntil(IsGettable));
 }
-void CMainFrame::OnTriggerMessage() {}
-void CMainFrame::OnScaleData(std::uintptr_t, std::intptr_t) {}
-void CMainFrame::OnScaleError(std::uintptr_t, std::intptr_t) {}
+
+void CMainFrame::OnUpdateLogFile(wxUpdateUIEvent& event) { event.Enable(g_OutMode == "Log"); }
+
+void CMainFrame::OnScaleData(std::uintptr_t wParam, std::intptr_t) {
+    Device* dev = SelectScale(static_cast<int>(wParam));
+    if (!dev)
+        return;
+    if (g_OutMode != "Test")
+        BuildReadingText(dev);
+    // Taken and cleared in one step, so a trace line the worker stores meanwhile is not wiped.
+    const std::string text = dev->TakeLastText();
+    if (g_OutMode == "Link" && g_RunMode != "Stream") {
+        SendKeystrokes(text);
+    } else {
+        if (CPondraView* view = GetView())
+            view->GetEdit()->WriteText(FromBytes(text));
+        if (g_OutMode == "Log") {
+            if (g_LogFile.IsOpen())
+                g_LogFile.WriteReading(text);
+        } else if (g_OutMode == "Excel" && g_ExcelFile != "0") {
+            WriteReadingToExcel(dev);
+        }
+    }
+    dev->m_sessionState = kSessionGood;
+    dev->m_readingTaken = 0;
+}
+
+void CMainFrame::OnScaleError(std::uintptr_t wParam, std::intptr_t code) {
+    Device* dev = SelectScale(static_cast<int>(wParam));
+    if (!dev)
+        return;
+    StopScale(dev);
+    if (code == kStatusStopped) {
+        CloseDevice(dev);
+        return;
+    }
+    const std::string message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
+    dev->m_sessionState = kSessionError;
+    ShowScaleMessage(message);
+}
+
+void CMainFrame::ShowScaleMessage(const std::string& message) {
+    if (m_scaleBox) {
+        if (const auto grown = GrowScaleErrorText(m_scaleBox->GetText(), message))
+            m_scaleBox->SetText(*grown);
+        return;
+    }
+    CScaleMessageBox box(this, message);
+    m_scaleBox = &box;
+    box.ShowModal();
+    m_scaleBox = nullptr;
+}
+
+std::string CMainFrame::GetOpenScaleBoxText() const { return m_scaleBox ? m_scaleBox->GetText() : std::string(); }
+
+void CMainFrame::SendKeystrokes(std::string line) {
+    if (g_RunMode == "Command")
+        wxMilliSleep(150);
+    if (!m_keyboard.IsOpen()) {
+        const std::string error = m_keyboard.Open();
+        if (!error.empty()) {
+            SetStatusText(FromBytes(error), kPaneMessage);
+            return;
+        }
+    }
+    const int delay = KeystrokeDelayMs(g_Delay);
+    for (const KeyStroke& stroke : PlanKeystrokes(line)) {
+        wxMilliSleep(delay);
+        if (stroke.kind == KeyStroke::kCharacter)
+            m_keyboard.TypeCharacter(stroke.character);
+        else if (stroke.kind == KeyStroke::kCommand)
+            m_keyboard.PressKey(platform::VirtualKeyToKeysym(stroke.virtualKey), stroke.modifiers);
+    }
+}

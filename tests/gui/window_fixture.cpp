@@ -25,9 +25,10 @@ void StartIdleWorker(Device* dev) {
 }
 
 bool WaitForEnd(Device* dev) {
-    for (int i = 0; i < 500 && !dev->m_worker->HasEnded(); ++i)
+    // The window forgets a stopped worker once it has ended.
+    for (int i = 0; i < 500 && dev->m_worker && !dev->m_worker->HasEnded(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return dev->m_worker->HasEnded();
+    return !dev->m_worker || dev->m_worker->HasEnded();
 }
 
 ModalAnswerer::ModalAnswerer(int answer) : m_answer(answer) {

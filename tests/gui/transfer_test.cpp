@@ -1,0 +1,310 @@
+// Transfers end to end: the program window in this process, simulated scales on pseudo-terminals
+// and loopback TCP, readings delivered to the view, the data log and keystrokes in another window.
+#include "window_fixture.h"
+
+#include "app/core/log_file.h"
+#include "app/gui/command_ids.h"
+#include "app/gui/frame_notifier.h"
+#include "app/gui/pondra_doc.h"
+#include "app/gui/scale_message_box.h"
+#include "comms/device.h"
+#include "comms/settings.h"
+#include "platform/virtual_keys.h"
+#include "platform/x11_keyboard.h"
+#include "support/sim_scale.h"
+#include "support/x11_target_window.h"
+
+#include <wx/timer.h>
+
+#include <chrono>
+#include <functional>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Two TR-70 readings: net and tare, then a net weight alone (the tare keeps its value).
+const char kFrame1[] = "0  +0012.345\r4  +0002.500\r\r\n";
+const char kFrame2[] = "0  +0001.000\r\r\n";
+const char kLine1[] = "\t\t12.34\t2.50\t\r\n";
+const char kLine2[] = "\t\t1.00\t2.50\t\r\n";
+
+// Ends every scale message box that opens, noting its text at the moment it is ended.
+class ScaleBoxCloser {
+public:
+    // `settle` ticks of 20 ms pass before a box is ended, so that later errors can reach it.
+    ScaleBoxCloser(CMainFrame* frame, int settle = 0) : m_frame(frame), m_settle(settle) {
+        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+            const std::string text = m_frame->GetOpenScaleBoxText();
+            if (text.empty() || ++m_ticks <= m_settle)
+                return;
+            m_ticks = 0;
+            m_texts.push_back(text);
+            for (wxWindow* window : wxTopLevelWindows)
+                if (auto* box = wxDynamicCast(window, CScaleMessageBox); box && box->IsModal())
+                    box->EndModal(wxID_OK);
+        });
+        m_timer.Start(20);
+    }
+    const std::vector<std::string>& Texts() const { return m_texts; }
+
+private:
+    CMainFrame* m_frame;
+    int m_settle;
+    int m_ticks = 0;
+    wxTimer m_timer;
+    std::vector<std::string> m_texts;
+};
+
+class TransferTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        ASSERT_TRUE(StartWithDefaults());
+        m_boxes.clear();
+        g_FieldEnabled[DF_DATE_TIME] = 0; // lines without the clock, so they can be compared
+        g_RunMode = "Manual";
+        g_OutMode = "Log";
+        Frame()->SetLogFileChoice(LogPath());
+    }
+    void TearDown() override {
+        if (Frame())
+            Frame()->StopAll();
+        WaitForWorkersToEnd();
+        WindowTest::TearDown();
+    }
+
+    std::string LogPath() const { return (m_dir / "Data.log").string(); }
+    std::string ViewText() { return Frame()->GetView()->GetText(); }
+    static Device* Scale(int i) { return g_DeviceList[i].get(); }
+
+    // Pumps events until the condition holds or the time is up.
+    static bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            Pump(1);
+        }
+        return true;
+    }
+    void WaitForWorkersToEnd() {
+        PumpUntil([] {
+            for (const auto& dev : g_DeviceList)
+                if (dev->m_worker && !dev->m_worker->HasEnded())
+                    return false;
+            return true;
+        });
+        for (const auto& dev : g_DeviceList)
+            if (dev->m_worker)
+                dev->m_worker->Join();
+    }
+    bool LogHas(const std::string& text) {
+        return PumpUntil([&] { return ReadFile(LogPath()) == text; });
+    }
+};
+
+TEST_F(TransferTest, LogModeWritesEveryReadingOverSerialAndTcp) {
+    for (auto transport : {sim::SimScale::Pty, sim::SimScale::Tcp}) {
+        SCOPED_TRACE(transport == sim::SimScale::Pty ? "pty" : "tcp");
+        std::filesystem::remove(LogPath());
+        sim::SimScale scale(transport);
+        scale.Attach(Scale(0));
+        scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Silent()});
+        Command(ID_TRANSFER_START);
+        EXPECT_TRUE(LogHas(std::string(kLine1) + kLine2)) << ReadFile(LogPath());
+        EXPECT_NE(ViewText().find(std::string(kLine1) + kLine2), std::string::npos);
+        EXPECT_EQ(Scale(0)->m_sessionState, kSessionGood);
+        EXPECT_TRUE(g_LogFile.IsOpen());
+
+        Command(ID_TRANSFER_STOP);
+        EXPECT_TRUE(PumpUntil([] { return !Scale(0)->m_worker; })) << "the ended worker is forgotten";
+        EXPECT_FALSE(g_LogFile.IsOpen());
+        EXPECT_TRUE(IsEnabled(ID_TRANSFER_START));
+        EXPECT_FALSE(IsEnabled(ID_TRANSFER_STOP));
+        EXPECT_TRUE(m_boxes.empty());
+    }
+}
+
+TEST_F(TransferTest, TestModeShowsTheRawTraffic) {
+    g_OutMode = "Test";
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Send("ST,+001.234kg\r\n"), sim::Silent()});
+    Command(ID_TRANSFER_START);
+    EXPECT_TRUE(PumpUntil([&] { return ViewText().find("Scale01    : ST,+001.234kg[0D][0A]") != std::string::npos; }))
+        << ViewText();
+    EXPECT_FALSE(std::filesystem::exists(LogPath()) && !ReadFile(LogPath()).empty());
+}
+
+TEST_F(TransferTest, GetFromTheMenuTheHotkeyAndTheTimer) {
+    g_RunMode = "Command";
+    g_CommandInterval = "5";
+    Frame()->RecomputeTimerInterval();
+    sim::SimScale scale(sim::SimScale::Tcp);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Expect("\x05"), sim::Send(kFrame1), sim::Expect("\x05"), sim::Send(kFrame2),
+               sim::Expect("\x05"), sim::Send(kFrame1), sim::Silent()});
+    EXPECT_FALSE(IsEnabled(ID_TRANSFER_GET));
+    Command(ID_TRANSFER_START);
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
+    EXPECT_TRUE(Frame()->IsGetTimerRunning());
+    ASSERT_TRUE(PumpUntil([&] { return IsEnabled(ID_TRANSFER_GET); }));
+
+    Command(ID_TRANSFER_GET);
+    EXPECT_TRUE(LogHas(kLine1)) << ReadFile(LogPath());
+
+    platform::X11Keyboard keyboard;
+    ASSERT_EQ(keyboard.Open(), "");
+    keyboard.PressKey(platform::VirtualKeyToKeysym('A'), platform::kPressCtrl | platform::kPressAlt);
+    EXPECT_TRUE(LogHas(std::string(kLine1) + kLine2)) << ReadFile(LogPath());
+
+    wxTimer stand(Frame(), 1224); // a tick of the Get timer
+    wxTimerEvent tick(stand);
+    Frame()->ProcessWindowEvent(tick);
+    EXPECT_TRUE(LogHas(std::string(kLine1) + kLine2 + kLine1)) << ReadFile(LogPath());
+    EXPECT_TRUE(scale.Finish(1s)) << scale.Failure();
+
+    Command(ID_TRANSFER_STOP);
+    EXPECT_FALSE(Frame()->IsGetTimerRunning());
+}
+
+TEST_F(TransferTest, GetWithoutAWorkbookInExcelModeStopsEverything) {
+    g_RunMode = "Command";
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Silent()});
+    g_OutMode = "Test";
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(Scale(0)->m_worker);
+    g_OutMode = "Excel";
+    g_ExcelFile = "0";
+    Command(ID_TRANSFER_GET);
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_EQ(m_boxes[0], "Please select an Excel file");
+    EXPECT_EQ(Scale(0)->m_stopping, 1);
+    EXPECT_FALSE(Scale(0)->RequestEvent.IsSet());
+}
+
+TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
+    Scale(0)->m_port = "/dev/pondra-no-such-port";
+    CreateDevice();
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(1));
+    scale.Run({sim::Send(kFrame1), sim::Silent()});
+    g_RunMode = "Command";
+    ScaleBoxCloser closer(Frame());
+    Command(ID_TRANSFER_START);
+    ASSERT_EQ(closer.Texts().size(), 1u);
+    EXPECT_EQ(closer.Texts()[0], "Scale Scale01: Error opening /dev/pondra-no-such-port");
+    // The second scale started as the first of the transfer: hotkey, timer and log are set up.
+    EXPECT_TRUE(Scale(1)->m_worker);
+    EXPECT_FALSE(Scale(0)->m_worker);
+    EXPECT_TRUE(g_LogFile.IsOpen());
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
+}
+
+TEST_F(TransferTest, TenFailingScalesAreReportedNineTimes) {
+    Scale(0)->m_active = 0;
+    for (int i = 0; i < 10; ++i) {
+        Device* dev = CreateDevice();
+        dev->m_useEthernet = "1";
+        dev->m_ipAddress = "999.0.0." + std::to_string(i);
+        dev->m_tcpPort = "4000";
+    }
+    ScaleBoxCloser closer(Frame());
+    Command(ID_TRANSFER_START);
+    ASSERT_EQ(closer.Texts().size(), 1u);
+    const std::string& text = closer.Texts()[0];
+    EXPECT_EQ(text.rfind("Scale Scale02: Invalid ethernet ip address 999.0.0.0 (error code ", 0), 0u) << text;
+    EXPECT_NE(text.find("Scale Scale10: Invalid ethernet ip address 999.0.0.8"), std::string::npos);
+    EXPECT_EQ(text.find("Scale Scale11"), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 76),
+              "\n\nToo many scale errors - not attempting any more.\nNot all scales were started");
+}
+
+TEST_F(TransferTest, ErrorsWhileTheBoxIsOpenGrowItToEightLines) {
+    for (int i = 1; i < 10; ++i)
+        CreateDevice();
+    // Ten scales fail while the first box is still open.
+    for (int i = 0; i < 10; ++i)
+        TheFrameNotifier().PostMessage(WM_SCALE_STATUS, i, i % 2 ? kStatusReadError : kStatusFrameError);
+    ScaleBoxCloser closer(Frame(), 10);
+    Pump(20);
+    ASSERT_EQ(closer.Texts().size(), 1u);
+    const std::string expected =
+        "Scale Scale01: Communication Error.\n"
+        "Scale Scale02: Read data failed. Please check scale and computer connection and Run Mode Setting.\n"
+        "Scale Scale03: Communication Error.\n"
+        "Scale Scale04: Read data failed. Please check scale and computer connection and Run Mode Setting.\n"
+        "Scale Scale05: Communication Error.\n"
+        "Scale Scale06: Read data failed. Please check scale and computer connection and Run Mode Setting.\n"
+        "Scale Scale07: Communication Error.\n"
+        "Scale Scale08: Read data failed. Please check scale and computer connection and Run Mode Setting.\n"
+        "\nToo many scale errors - not reporting any more.";
+    EXPECT_EQ(closer.Texts()[0], expected);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(Scale(i)->m_sessionState, kSessionError) << i;
+}
+
+TEST_F(TransferTest, StoppedScaleIsSilentAndUnknownScalesAreIgnored) {
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Silent()});
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(Scale(0)->m_worker);
+    g_CurrentDevice = 0;
+    TheFrameNotifier().PostMessage(WM_SCALE_TEXT, 7, 0);
+    TheFrameNotifier().PostMessage(WM_SCALE_STATUS, 7, kStatusReadError);
+    Pump();
+    EXPECT_EQ(g_CurrentDevice, 0);
+    Command(ID_TRANSFER_STOP);
+    EXPECT_TRUE(PumpUntil([] { return !Scale(0)->m_worker; }));
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_EQ(Frame()->GetOpenScaleBoxText(), "");
+    EXPECT_EQ(Scale(0)->m_sessionState, kSessionNone);
+    EXPECT_FALSE(Scale(0)->m_link.IsOpen());
+}
+
+TEST_F(TransferTest, StopFollowedAtOnceByStartWaitsForTheWorkerToEnd) {
+    sim::SimScale scale(sim::SimScale::Tcp);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Silent()});
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(Scale(0)->m_worker);
+    // Stop and Start without the menu state being refreshed in between.
+    wxCommandEvent stop(wxEVT_MENU, ID_TRANSFER_STOP);
+    Frame()->ProcessWindowEvent(stop);
+    Frame()->StartTransfer();
+    EXPECT_EQ(Scale(0)->m_stopping, 1);
+    EXPECT_FALSE(Scale(0)->m_link.IsOpen()) << "the stopping scale was not started again";
+    EXPECT_TRUE(PumpUntil([] { return !Scale(0)->m_worker; }));
+    EXPECT_TRUE(IsEnabled(ID_TRANSFER_START));
+}
+
+TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
+    g_RunMode = "Stream";
+    g_OutMode = "Link";
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Silent()});
+    Command(ID_TRANSFER_START);
+    EXPECT_EQ(g_OutMode, "Test");
+}
+
+TEST_F(TransferTest, LinkModeTypesTheLineIntoTheFocusedWindow) {
+    g_OutMode = "Link";
+    g_Delay = "1";
+    TargetWindow target;
+    ASSERT_TRUE(target.Ok());
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    Command(ID_TRANSFER_START);
+    scale.Run({sim::Send(kFrame1), sim::Silent()});
+    ASSERT_TRUE(PumpUntil([] { return Scale(0)->m_sessionState == kSessionGood; }));
+    EXPECT_EQ(target.Collect(12), "\t\t12.34\t2.50\t\r");
+    // Typed, not shown in the view.
+    EXPECT_EQ(ViewText().find("12.34"), std::string::npos);
+}
+
+} // namespace
