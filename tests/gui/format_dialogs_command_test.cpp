@@ -19,11 +19,13 @@ protected:
             Command(command);
             titles = answerer.Titles();
         }
-        // Told to stop and not yet seen to end, or already ended: nothing else ends the idle worker.
-        const bool stopped = dev->m_stopping != 0 || dev->m_worker->HasEnded();
+        // Told to stop and not yet seen to end, already ended, or ended and forgotten by the window:
+        // nothing else ends the idle worker.
+        const bool stopped = dev->m_stopping != 0 || !dev->m_worker || dev->m_worker->HasEnded();
         dev->StopEvent.Set();
         EXPECT_TRUE(WaitForEnd(dev));
-        dev->m_worker->Join();
+        if (dev->m_worker)
+            dev->m_worker->Join();
         return stopped;
     }
     std::vector<std::string> titles;

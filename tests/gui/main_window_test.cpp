@@ -148,9 +148,7 @@ TEST_F(WindowTest, ClosingAsksUnlessTurnedOffAndThenStopsAndSaves) {
             Pump();
         }
         if (dev->m_worker)
-            if (dev->m_worker)
-            if (dev->m_worker)
-        dev->m_worker->Join();
+            dev->m_worker->Join();
         Exit();
         wxConfigBase::Get()->DeleteEntry("/Settings/DontShowExit");
     }
@@ -176,8 +174,6 @@ TEST_F(WindowTest, SaveSettingWritesTheFileAndSaysSo) {
     EXPECT_NE(Frame()->GetPaneText(kPaneMessage), kSettingsSavedText);
     EXPECT_TRUE(WaitForEnd(dev));
     if (dev->m_worker)
-        if (dev->m_worker)
-            if (dev->m_worker)
         dev->m_worker->Join();
 }
 
