@@ -24,6 +24,21 @@ std::string Device::TakeLastText() {
     return std::exchange(m_lastText, std::string());
 }
 
+void Device::QueueReading() {
+    if (m_queued.size() >= kMaxQueuedReadings)
+        m_queued.pop_front();
+    m_queued.push_back(m_readings);
+}
+
+void Device::TakeReading() {
+    if (m_queued.empty()) {
+        m_delivered = m_readings;
+        return;
+    }
+    m_delivered = m_queued.front();
+    m_queued.pop_front();
+}
+
 bool SetReadingField(Device* dev, int k, std::string_view value) {
     char* field = dev->ReadingField(k);
     const int size = ReadingFieldSize(k);

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -39,11 +40,11 @@ struct Device {
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
-    int m_index = 0;        // creation number; the wParam of every message its worker posts
-    int m_active = 1;       // takes part in transfers
-    int m_deleted = 0;      // deleted in the port dialog; kept in the list, left out of the file
-    int m_gettable = 1;     // a Get request goes to this scale
-    int m_stopping = 0;     // a stop was asked and the worker has not been seen to end
+    int m_index = 0;    // creation number; the wParam of every message its worker posts
+    int m_active = 1;   // takes part in transfers
+    int m_deleted = 0;  // deleted in the port dialog; kept in the list, left out of the file
+    int m_gettable = 1; // a Get request goes to this scale
+    int m_stopping = 0; // a stop was asked and the worker has not been seen to end
     int m_sessionState = kSessionNone;
 
     std::string m_name;
@@ -57,8 +58,8 @@ struct Device {
     std::string m_ipAddress;
     std::string m_tcpPort;
 
-    platform::Link m_link;      // the open serial port or connected socket
-    platform::Event StopEvent;  // auto-reset
+    platform::Link m_link;        // the open serial port or connected socket
+    platform::Event StopEvent;    // auto-reset
     platform::Event RequestEvent; // auto-reset
     std::unique_ptr<platform::WorkerThread> m_worker;
     NotifyWindow* m_notifyWindow = nullptr;
@@ -78,11 +79,26 @@ struct Device {
     char* ReadingField(int k) { return m_readings.data() + detail::ReadingFieldOffset(k); }
     const char* ReadingField(int k) const { return m_readings.data() + detail::ReadingFieldOffset(k); }
 
+    // Readings announced to the GUI thread and not yet taken, oldest first: each is a copy of the
+    // reading fields at the moment its parser posted it. A reading that arrives before the GUI thread
+    // has taken the one before it so does not overwrite it. Both calls need ReadingsLock().
+    void QueueReading();
+    // Makes the oldest queued reading the delivered one (the current fields when none is queued).
+    void TakeReading();
+    // The delivered reading's field k, which the output side reads under ReadingsLock().
+    const char* DeliveredField(int k) const { return m_delivered.data() + detail::ReadingFieldOffset(k); }
+    // Set by the worker while a parser runs under ReadingsLock(); only the worker touches it.
+    bool m_parsing = false;
+
 private:
+    // More unread readings than this means the GUI thread has stopped taking them; the oldest go.
+    static constexpr std::size_t kMaxQueuedReadings = 4096;
     mutable std::mutex m_lastTextMutex;
     std::string m_lastText;
     mutable std::mutex m_readingsMutex;
     std::array<char, kReadingBytes> m_readings{};
+    std::deque<std::array<char, kReadingBytes>> m_queued;
+    std::array<char, kReadingBytes> m_delivered{};
 };
 
 // Replaces the text of reading field k. A value longer than the field holds is not cut, since a

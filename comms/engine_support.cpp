@@ -39,8 +39,7 @@ bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line) {
     }
     if (line.Overlong() || !parser)
         return false;
-    std::lock_guard<std::mutex> lock(dev->ReadingsLock());
-    parser(line.Data(), dev);
+    ParseFrame(dev, parser, line.Data());
     return true;
 }
 

@@ -97,12 +97,6 @@ void ShowWarning(Device* dev, const std::string& text) {
         dev->m_notifyWindow->ShowMessageBoxAndWait(text);
 }
 
-void ParseLocked(Device* dev, FrameParser parser, char* text) {
-    if (!parser)
-        return;
-    std::lock_guard<std::mutex> lock(dev->ReadingsLock());
-    parser(text, dev);
-}
 
 enum class BlockEnd { Complete, Failed };
 
@@ -278,7 +272,7 @@ void CommandStxEtxEngine(Device* dev, FrameParser parser, const char* command) {
             if (read == ByteRead::Data && IsTestMode())
                 TraceByte(byte, kTraceReceived, true, dev);
             else if (read != ByteRead::Failed && !IsTestMode() && !IsNakOrCan(byte))
-                ParseLocked(dev, parser, block.data());
+                ParseFrame(dev, parser, block.data());
             if (read == ByteRead::Failed || byte != kNAK || attempt == kConfirmRetries)
                 break;
             ShowWarning(dev, ErrorSignalText(dev));

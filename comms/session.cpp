@@ -14,8 +14,8 @@ void Post(Device* dev, unsigned message, int lParam) {
 
 } // namespace
 
-unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEngine, ReceiveEngine manualEngine,
-                         CommandEngineProc commandEngine, const char* command) {
+unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEngine,
+                         ReceiveEngine manualEngine, CommandEngineProc commandEngine, const char* command) {
     const char mode = g_RunMode.empty() ? '\0' : g_RunMode[0];
     ClearReadings(dev);
     try {
@@ -41,10 +41,34 @@ unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEn
     return 0;
 }
 
-void PostTextReady(Device* dev) { Post(dev, WM_SCALE_TEXT, 0); }
-void PostSessionStopped(Device* dev) { Post(dev, WM_SCALE_STATUS, kStatusStopped); }
-void PostFrameError(Device* dev) { Post(dev, WM_SCALE_STATUS, kStatusFrameError); }
-void PostSessionError(Device* dev, int code) { Post(dev, WM_SCALE_STATUS, code); }
+void ParseFrame(Device* dev, FrameParser parser, char* line) {
+    if (!parser)
+        return;
+    std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+    dev->m_parsing = true;
+    try {
+        parser(line, dev);
+    } catch (...) {
+        dev->m_parsing = false;
+        throw;
+    }
+    dev->m_parsing = false;
+}
+
+void PostTextReady(Device* dev) {
+    if (dev->m_parsing)
+        dev->QueueReading();
+    Post(dev, WM_SCALE_TEXT, 0);
+}
+void PostSessionStopped(Device* dev) {
+    Post(dev, WM_SCALE_STATUS, kStatusStopped);
+}
+void PostFrameError(Device* dev) {
+    Post(dev, WM_SCALE_STATUS, kStatusFrameError);
+}
+void PostSessionError(Device* dev, int code) {
+    Post(dev, WM_SCALE_STATUS, code);
+}
 
 std::string FormatTraceLine(const char* bytes, int direction, bool addLineEnd, const std::string& scaleName,
                             int count) {

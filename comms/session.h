@@ -14,8 +14,12 @@ using ReceiveEngine = void (*)(Device* dev, FrameParser parser);
 using CommandEngineProc = void (*)(Device* dev, FrameParser parser, const char* command);
 
 // Clears the readings and runs the engine of the current run mode; any engine may be null.
-unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEngine, ReceiveEngine manualEngine,
-                         CommandEngineProc commandEngine, const char* command);
+unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEngine,
+                         ReceiveEngine manualEngine, CommandEngineProc commandEngine, const char* command);
+
+// Runs the parser on a frame under the scale's readings lock; a reading the parser announces is
+// queued for the GUI thread as it stands at that moment.
+void ParseFrame(Device* dev, FrameParser parser, char* line);
 
 void PostTextReady(Device* dev);
 void PostSessionStopped(Device* dev);

@@ -72,7 +72,7 @@ ExcelReadingTexts TakeExcelReading(const Device& dev, const std::string& dateTim
     reading[DF_SCALE_NAME] = dev.m_name;
     std::lock_guard<std::mutex> lock(dev.ReadingsLock());
     for (int k = kFirstReadingField; k <= kLastReadingField; ++k)
-        reading[k].assign(dev.ReadingField(k), strnlen(dev.ReadingField(k), ReadingFieldSize(k)));
+        reading[k].assign(dev.DeliveredField(k), strnlen(dev.DeliveredField(k), ReadingFieldSize(k)));
     return reading;
 }
 

@@ -175,7 +175,7 @@ void BuildReadingText(Device* dev) {
             } else if (n == DF_SCALE_NAME) {
                 AppendFieldMacro(&line, n, dev->m_name);
             } else {
-                const char* field = dev->ReadingField(n);
+                const char* field = dev->DeliveredField(n);
                 AppendFieldMacro(&line, n,
                                  std::string(field, std::find(field, field + ReadingFieldSize(n), '\0')));
             }

@@ -17,6 +17,7 @@
 #include "comms/model_table.h"
 #include "platform/virtual_keys.h"
 
+#include <wx/app.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
@@ -33,7 +34,9 @@ static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == i
 static_assert(int{kHotKeyAlt} == int{platform::kHotAlt} && int{kHotKeyCtrl} == int{platform::kHotCtrl} &&
               int{kHotKeyShift} == int{platform::kHotShift});
 
-bool HasWorker(const Device* dev) { return dev->m_worker != nullptr; }
+bool HasWorker(const Device* dev) {
+    return dev->m_worker != nullptr;
+}
 
 // Signals the worker to stop and closes its link at once; the worker's pending read then fails.
 void StopWorker(Device* dev) {
@@ -58,9 +61,13 @@ void PollWorker(Device* dev) {
     }
 }
 
-bool IsRunning(const Device* dev) { return dev->m_active && !dev->m_deleted && !dev->m_stopping && HasWorker(dev); }
+bool IsRunning(const Device* dev) {
+    return dev->m_active && !dev->m_deleted && !dev->m_stopping && HasWorker(dev);
+}
 
-bool IsGettable(const Device* dev) { return IsRunning(dev) && dev->m_gettable && dev->m_link.IsOpen(); }
+bool IsGettable(const Device* dev) {
+    return IsRunning(dev) && dev->m_gettable && dev->m_link.IsOpen();
+}
 
 // Polls the scales in list order up to the first one for which `decides` holds.
 template <typename Predicate> bool PollUntil(Predicate decides) {
@@ -79,7 +86,9 @@ void CMainFrame::RecomputeTimerInterval() {
         g_CommandInterval.empty() ? 0u : static_cast<unsigned>(std::atol(g_CommandInterval.c_str())) * 60000u;
 }
 
-bool CMainFrame::IsGetTimerRunning() const { return m_getTimer.IsRunning(); }
+bool CMainFrame::IsGetTimerRunning() const {
+    return m_getTimer.IsRunning();
+}
 
 void CMainFrame::StartTransfer() {
     const std::string text = CheckSettings();
@@ -216,18 +225,26 @@ void CMainFrame::TriggerGet(bool fromMenu) {
             dev->RequestEvent.Set();
 }
 
-void CMainFrame::OnTriggerMessage() { TriggerGet(false); }
+void CMainFrame::OnTriggerMessage() {
+    TriggerGet(false);
+}
 
-void CMainFrame::OnTimer(wxTimerEvent&) { OnTriggerMessage(); }
+void CMainFrame::OnTimer(wxTimerEvent&) {
+    OnTriggerMessage();
+}
 
-void CMainFrame::OnTransferStart(wxCommandEvent&) { StartTransfer(); }
+void CMainFrame::OnTransferStart(wxCommandEvent&) {
+    StartTransfer();
+}
 
 void CMainFrame::OnTransferStop(wxCommandEvent&) {
     for (const auto& dev : g_DeviceList)
         StopScale(dev.get());
 }
 
-void CMainFrame::OnTransferGet(wxCommandEvent&) { TriggerGet(true); }
+void CMainFrame::OnTransferGet(wxCommandEvent&) {
+    TriggerGet(true);
+}
 
 void CMainFrame::OnUpdateTransferStart(wxUpdateUIEvent& event) {
     event.Enable(PollUntil([](const Device* dev) {
@@ -243,12 +260,19 @@ void CMainFrame::OnUpdateTransferGet(wxUpdateUIEvent& event) {
     event.Enable(g_RunMode == "Command" && PollUntil(IsGettable));
 }
 
-void CMainFrame::OnUpdateLogFile(wxUpdateUIEvent& event) { event.Enable(g_OutMode == "Log"); }
+void CMainFrame::OnUpdateLogFile(wxUpdateUIEvent& event) {
+    event.Enable(g_OutMode == "Log");
+}
 
 void CMainFrame::OnScaleData(std::uintptr_t wParam, std::intptr_t) {
     Device* dev = SelectScale(static_cast<int>(wParam));
     if (!dev)
         return;
+    {
+        // The oldest reading the worker announced and the GUI thread has not taken yet.
+        std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+        dev->TakeReading();
+    }
     if (g_OutMode != "Test")
         BuildReadingText(dev);
     // Taken and cleared in one step, so a trace line the worker stores meanwhile is not wiped.
@@ -284,6 +308,9 @@ void CMainFrame::OnScaleError(std::uintptr_t wParam, std::intptr_t code) {
 }
 
 void CMainFrame::ShowScaleMessage(const std::string& message) {
+    // A window on its way out shows nothing: the box would be destroyed with it while still open.
+    if (IsBeingDeleted() || wxPendingDelete.Member(this))
+        return;
     if (m_scaleBox) {
         if (const auto grown = GrowScaleErrorText(m_scaleBox->GetText(), message))
             m_scaleBox->SetText(*grown);
@@ -295,7 +322,9 @@ void CMainFrame::ShowScaleMessage(const std::string& message) {
     m_scaleBox = nullptr;
 }
 
-std::string CMainFrame::GetOpenScaleBoxText() const { return m_scaleBox ? m_scaleBox->GetText() : std::string(); }
+std::string CMainFrame::GetOpenScaleBoxText() const {
+    return m_scaleBox ? m_scaleBox->GetText() : std::string();
+}
 
 void CMainFrame::SendKeystrokes(std::string line) {
     if (g_RunMode == "Command")

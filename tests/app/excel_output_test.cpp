@@ -63,6 +63,7 @@ protected:
         SetReadingField(&m_dev, DF_NET_WEIGHT, net);
         SetReadingField(&m_dev, DF_GROSS_WEIGHT, gross);
         SetReadingField(&m_dev, DF_TARE_WEIGHT, "t" + net);
+        m_dev.TakeReading(); // as the reading handler does before it delivers
         m_frame.output.WriteReadingToExcel(m_dev);
     }
     std::string Cell(const std::map<std::string, std::string>& dump, const std::string& cell) {

@@ -125,6 +125,10 @@ protected:
         ResetSettingsValues();
     }
     std::string Build() {
+        {
+            std::lock_guard<std::mutex> lock(m_dev->ReadingsLock());
+            m_dev->TakeReading();
+        }
         BuildReadingText(m_dev);
         return m_dev->GetLastText();
     }

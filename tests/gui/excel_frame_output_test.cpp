@@ -61,6 +61,7 @@ TEST(FrameExcelOutputTest, BoxesAndTheSaveAnswerGoThroughTheFramesMessageBoxes) 
     ASSERT_TRUE(output.StartExcel());
     Device dev;
     SetReadingField(&dev, DF_NET_WEIGHT, "42.5");
+    dev.TakeReading();
     output.WriteReadingToExcel(dev);
     output.CloseExcel();
     const auto dump = DumpWorkbook(path);

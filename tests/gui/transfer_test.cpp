@@ -26,8 +26,8 @@ using namespace std::chrono_literals;
 // Two TR-70 readings: net and tare, then a net weight alone (the tare keeps its value).
 const char kFrame1[] = "0  +0012.345\r4  +0002.500\r\r\n";
 const char kFrame2[] = "0  +0001.000\r\r\n";
-const char kLine1[] = "\t\t12.34\t2.50\t\r\n";
-const char kLine2[] = "\t\t1.00\t2.50\t\r\n";
+const char kLine1[] = "\t\t+12.34\t+2.50\t\r\n";
+const char kLine2[] = "\t\t+1.00\t+2.50\t\r\n";
 
 // Ends every scale message box that opens, noting its text at the moment it is ended.
 class ScaleBoxCloser {
@@ -68,9 +68,13 @@ protected:
         Frame()->SetLogFileChoice(LogPath());
     }
     void TearDown() override {
-        if (Frame())
+        if (Frame()) {
+            // A scale whose simulated line went away at the end of the test reports a read error.
+            ScaleBoxCloser closer(Frame());
             Frame()->StopAll();
-        WaitForWorkersToEnd();
+            WaitForWorkersToEnd();
+            Pump();
+        }
         WindowTest::TearDown();
     }
 
@@ -132,8 +136,9 @@ TEST_F(TransferTest, TestModeShowsTheRawTraffic) {
     scale.Attach(Scale(0));
     scale.Run({sim::Send("ST,+001.234kg\r\n"), sim::Silent()});
     Command(ID_TRANSFER_START);
-    EXPECT_TRUE(PumpUntil([&] { return ViewText().find("Scale01    : ST,+001.234kg[0D][0A]") != std::string::npos; }))
-        << ViewText();
+    EXPECT_TRUE(PumpUntil([&] {
+        return ViewText().find("Scale01    : ST,+001.234kg[0D][0A]") != std::string::npos;
+    })) << ViewText();
     EXPECT_FALSE(std::filesystem::exists(LogPath()) && !ReadFile(LogPath()).empty());
 }
 
@@ -182,7 +187,8 @@ TEST_F(TransferTest, GetWithoutAWorkbookInExcelModeStopsEverything) {
     Command(ID_TRANSFER_GET);
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0], "Please select an Excel file");
-    EXPECT_EQ(Scale(0)->m_stopping, 1);
+    // Stopping, or already ended and forgotten.
+    EXPECT_TRUE(Scale(0)->m_stopping == 1 || !Scale(0)->m_worker);
     EXPECT_FALSE(Scale(0)->RequestEvent.IsSet());
 }
 
@@ -219,8 +225,11 @@ TEST_F(TransferTest, TenFailingScalesAreReportedNineTimes) {
     EXPECT_EQ(text.rfind("Scale Scale02: Invalid ethernet ip address 999.0.0.0 (error code ", 0), 0u) << text;
     EXPECT_NE(text.find("Scale Scale10: Invalid ethernet ip address 999.0.0.8"), std::string::npos);
     EXPECT_EQ(text.find("Scale Scale11"), std::string::npos);
-    EXPECT_EQ(text.substr(text.size() - 76),
-              "\n\nToo many scale errors - not attempting any more.\nNot all scales were started");
+    const std::string tail =
+        "\nScale Scale10: Invalid ethernet ip address 999.0.0.8 (error code 22)"
+        "\n\nToo many scale errors - not attempting any more.\nNot all scales were started";
+    ASSERT_GE(text.size(), tail.size());
+    EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 }
 
 TEST_F(TransferTest, ErrorsWhileTheBoxIsOpenGrowItToEightLines) {
@@ -302,7 +311,7 @@ TEST_F(TransferTest, LinkModeTypesTheLineIntoTheFocusedWindow) {
     Command(ID_TRANSFER_START);
     scale.Run({sim::Send(kFrame1), sim::Silent()});
     ASSERT_TRUE(PumpUntil([] { return Scale(0)->m_sessionState == kSessionGood; }));
-    EXPECT_EQ(target.Collect(12), "\t\t12.34\t2.50\t\r");
+    EXPECT_EQ(target.Collect(16), "\t\t+12.34\t+2.50\t\r");
     // Typed, not shown in the view.
     EXPECT_EQ(ViewText().find("12.34"), std::string::npos);
 }

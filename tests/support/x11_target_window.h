@@ -80,4 +80,3 @@ private:
     Display* m_display = nullptr;
     Window m_window = 0;
 };
-
