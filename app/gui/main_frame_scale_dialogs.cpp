@@ -14,7 +14,7 @@ void CMainFrame::OnScaleSetting(wxCommandEvent&) {
     if (dialog.ShowModal() != wxID_CANCEL)
         StopAll();
     // The interval may have been written even by a cancelled dialog.
-    m_settings.m_timerInterval = TimerInterval(g_CommandInterval);
+    RecomputeTimerInterval();
 }
 
 void CMainFrame::OnPortSetting(wxCommandEvent&) {
@@ -24,7 +24,7 @@ void CMainFrame::OnPortSetting(wxCommandEvent&) {
     // Only the scale shown last had its connection changed by OK; the others go on.
     const int index = dialog.GetCurrentIndex();
     if (result != wxID_CANCEL && index >= 0 && index < g_DeviceCount)
-        StopScale(index);
+        StopScale(g_DeviceList[index].get());
 }
 
 void CMainFrame::OnTransferSelect(wxCommandEvent&) {
@@ -32,7 +32,7 @@ void CMainFrame::OnTransferSelect(wxCommandEvent&) {
     CTransferSelect dialog;
     if (dialog.ShowModal() != wxID_CANCEL)
         StopAll();
-    m_settings.m_timerInterval = TimerInterval(g_CommandInterval);
+    RecomputeTimerInterval();
 }
 
 void CMainFrame::OnUpdateTransferSelect(wxUpdateUIEvent& event) {

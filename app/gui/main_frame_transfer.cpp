@@ -81,10 +81,7 @@ template <typename Predicate> bool PollUntil(Predicate decides) {
 
 } // namespace
 
-void CMainFrame::RecomputeTimerInterval() {
-    m_settings.m_timerInterval =
-        g_CommandInterval.empty() ? 0u : static_cast<unsigned>(std::atol(g_CommandInterval.c_str())) * 60000u;
-}
+void CMainFrame::RecomputeTimerInterval() { m_settings.m_timerInterval = TimerInterval(g_CommandInterval); }
 
 bool CMainFrame::IsGetTimerRunning() const {
     return m_getTimer.IsRunning();

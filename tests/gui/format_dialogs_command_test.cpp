@@ -19,13 +19,9 @@ protected:
             Command(command);
             titles = answerer.Titles();
         }
-        // Told to stop and not yet seen to end, already ended, or ended and forgotten by the window:
-        // nothing else ends the idle worker.
-        const bool stopped = dev->m_stopping != 0 || !dev->m_worker || dev->m_worker->HasEnded();
-        dev->StopEvent.Set();
-        EXPECT_TRUE(WaitForEnd(dev));
-        if (dev->m_worker)
-            dev->m_worker->Join();
+        // Nothing but a stop ends the idle worker.
+        const bool stopped = WasStopped(dev);
+        EndIdleWorker(dev);
         return stopped;
     }
     std::vector<std::string> titles;

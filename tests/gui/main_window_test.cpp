@@ -181,9 +181,9 @@ TEST_F(WindowTest, CommandsWithoutTheirDialogsYetAreDisabled) {
     ASSERT_TRUE(Start());
     for (int id : {ID_FIELD_FORMAT, ID_TRANSFER_STOP, ID_TRANSFER_GET, ID_FILE_MRU_PLACEHOLDER})
         EXPECT_FALSE(IsEnabled(id)) << id;
-    for (int id :
-         {int(ID_SAVE_SETTING), int(ID_HELP_FINDER), int(wxID_ABOUT), int(ID_APP_EXIT), int(wxID_NEW),
-          int(wxID_OPEN), int(ID_SCALE_SETTING), int(ID_PORT_SETTING), int(ID_COMMS_STATUS), int(ID_TRANSFER_START)})
+    for (int id : {int(ID_SAVE_SETTING), int(ID_HELP_FINDER), int(wxID_ABOUT), int(ID_APP_EXIT),
+                   int(wxID_NEW), int(wxID_OPEN), int(ID_SCALE_SETTING), int(ID_PORT_SETTING),
+                   int(ID_COMMS_STATUS), int(ID_TRANSFER_START)})
         EXPECT_TRUE(IsEnabled(id)) << id;
     wxToolBar* toolbar = Frame()->GetToolBar();
     for (int id : {ID_TRANSFER_STOP, ID_TRANSFER_GET})

@@ -23,10 +23,8 @@ protected:
         }
         std::vector<bool> stopped;
         for (const auto& dev : g_DeviceList) {
-            stopped.push_back(dev->m_stopping != 0 || dev->m_worker->HasEnded());
-            dev->StopEvent.Set();
-            EXPECT_TRUE(WaitForEnd(dev.get()));
-            dev->m_worker->Join();
+            stopped.push_back(WasStopped(dev.get()));
+            EndIdleWorker(dev.get());
         }
         return stopped;
     }

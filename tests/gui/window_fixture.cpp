@@ -31,6 +31,17 @@ bool WaitForEnd(Device* dev) {
     return !dev->m_worker || dev->m_worker->HasEnded();
 }
 
+bool WasStopped(const Device* dev) {
+    return dev->m_stopping != 0 || !dev->m_worker || dev->m_worker->HasEnded();
+}
+
+void EndIdleWorker(Device* dev) {
+    dev->StopEvent.Set();
+    EXPECT_TRUE(WaitForEnd(dev));
+    if (dev->m_worker)
+        dev->m_worker->Join();
+}
+
 ModalAnswerer::ModalAnswerer(int answer) : m_answer(answer) {
     m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
         for (wxWindow* window : wxTopLevelWindows) {

@@ -18,6 +18,11 @@ struct Device;
 void StartIdleWorker(Device* dev);
 // Waits up to five seconds for the scale's worker to end; true when it has.
 bool WaitForEnd(Device* dev);
+// True when the scale was told to stop: it is stopping, or its worker ended (and may already have
+// been forgotten by the window).
+bool WasStopped(const Device* dev);
+// Ends an idle worker whatever happened to it, and waits for it.
+void EndIdleWorker(Device* dev);
 
 // While it exists, ends every modal dialog that opens with `answer` and notes its title.
 class ModalAnswerer {
