@@ -125,7 +125,12 @@ void PingEngine::Run(unsigned count, const std::string& address, NotifyWindow* w
             PostLine(kPingTimeoutLine, "Request Timed Out\r\n");
             continue;
         }
-        if (result == platform::IcmpWait::Failed) {
+        if (result == platform::IcmpWait::WaitFailed) {
+            ReportError("select()", socket.ErrorCode());
+            break;
+        }
+        if (result == platform::IcmpWait::ReceiveFailed) {
+            // Nothing was received, so there is no time or TTL to show: the echo counts as lost.
             ReportError("recvfrom()", socket.ErrorCode());
             continue;
         }

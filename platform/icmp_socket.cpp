@@ -85,7 +85,7 @@ IcmpWait IcmpSocket::WaitForEchoReply(uint16_t identifier, uint16_t sequence, in
             continue;
         if (ready < 0) {
             m_error = errno;
-            return IcmpWait::Failed;
+            return IcmpWait::WaitFailed;
         }
         if (ready == 0)
             return IcmpWait::Timeout;
@@ -104,7 +104,7 @@ IcmpWait IcmpSocket::WaitForEchoReply(uint16_t identifier, uint16_t sequence, in
             continue;
         if (got < 0) {
             m_error = errno;
-            return IcmpWait::Failed;
+            return IcmpWait::ReceiveFailed;
         }
 
         const unsigned char* icmp = buffer;

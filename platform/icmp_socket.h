@@ -11,9 +11,10 @@
 namespace platform {
 
 enum class IcmpWait {
-    Reply,   // the matching echo reply arrived
-    Timeout, // no matching reply within the time-out
-    Failed,  // waiting or receiving failed; the error code is set
+    Reply,         // the matching echo reply arrived
+    Timeout,       // no matching reply within the time-out
+    WaitFailed,    // waiting for the socket to become readable failed; the error code is set
+    ReceiveFailed, // receiving a datagram failed; the error code is set
 };
 
 struct IcmpReply {
