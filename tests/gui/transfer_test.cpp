@@ -41,7 +41,7 @@ public:
             m_ticks = 0;
             m_texts.push_back(text);
             for (wxWindow* window : wxTopLevelWindows)
-                if (auto* box = wxDynamicCast(window, CScaleMessageBox); box && box->IsModal())
+                if (auto* box = dynamic_cast<CScaleMessageBox*>(window); box && box->IsModal())
                     box->EndModal(wxID_OK);
         });
         m_timer.Start(20);
