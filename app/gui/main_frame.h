@@ -16,6 +16,7 @@
 
 class CPondraView;
 class CScaleMessageBox;
+class FrameExcelOutput;
 struct Device;
 class wxHtmlHelpController;
 struct WorkerMessageBox;
@@ -80,6 +81,7 @@ public:
     bool StartExcel();
     bool CloseExcel();
     void WriteReadingToExcel(Device* dev);
+    void WriteExcelCell(const std::string& cell, const std::string& value);
 
 private:
     // Creation steps.
@@ -139,6 +141,8 @@ private:
     platform::X11HotKey m_hotKey;
     platform::X11Keyboard m_keyboard;
     CScaleMessageBox* m_scaleBox = nullptr; // the open scale message box
+    std::shared_ptr<FrameExcelOutput> m_excel; // made on first use
+    FrameExcelOutput& Excel();
     std::string m_helpFile = "pondra.htb";
     wxHtmlHelpController* m_help = nullptr;
     bool m_helpLoaded = false;

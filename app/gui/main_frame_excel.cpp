@@ -1,8 +1,27 @@
-// Spreadsheet output of the main frame (output mode "Excel").
+// Spreadsheet output of the main frame (output mode "Excel"): the frame's members forward to its
+// FrameExcelOutput, which stops the transfer through the frame's StopAll.
+#include "app/gui/excel_frame_output.h"
 #include "app/gui/main_frame.h"
 
-// The spreadsheet layer is not part of the program yet: starting the output fails, so the start
-// reports "There's an error starting Excel" and readings are still shown in the view.
-bool CMainFrame::StartExcel() { return false; }
-bool CMainFrame::CloseExcel() { return true; }
-void CMainFrame::WriteReadingToExcel(Device*) {}
+FrameExcelOutput& CMainFrame::Excel() {
+    if (!m_excel)
+        m_excel = std::make_shared<FrameExcelOutput>(this, [this] { StopAll(); });
+    return *m_excel;
+}
+
+bool CMainFrame::StartExcel() {
+    return Excel().StartExcel();
+}
+
+bool CMainFrame::CloseExcel() {
+    return Excel().CloseExcel();
+}
+
+void CMainFrame::WriteReadingToExcel(Device* dev) {
+    if (dev)
+        Excel().WriteReadingToExcel(*dev);
+}
+
+void CMainFrame::WriteExcelCell(const std::string& cell, const std::string& value) {
+    Excel().WriteExcelCell(cell, value);
+}

@@ -1,0 +1,158 @@
+// Transfers in output mode "Excel" end to end: a simulated scale on a pseudo-terminal, the program
+// window in this process, the save question answered, and the workbook read back with openpyxl.
+#include "window_fixture.h"
+
+#include "app/gui/command_ids.h"
+#include "app/gui_base/message_box.h"
+#include "comms/device.h"
+#include "comms/settings.h"
+#include "support/sim_scale.h"
+#include "support/xlsx_fixture.h"
+
+#include <chrono>
+#include <functional>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Two TR-70 readings: net and tare, then a net weight alone (the tare keeps its value).
+const char kFrame1[] = "0  +0012.345\r4  +0002.500\r\r\n";
+const char kFrame2[] = "0  +0001.000\r\r\n";
+const char kSaveQuestion[] = "Press Yes to save any changes and close Excel";
+
+class ExcelTransferTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        m_book = (m_dir / "readings.xlsx").string();
+        ASSERT_TRUE(StartWithDefaults());
+        MakeWorkbook("rich", m_book);
+        g_RunMode = "Manual";
+        g_OutMode = "Excel";
+        g_ExcelFile = m_book;
+        g_ExcelSheet = 1;
+        g_ExcelCell = "B2";
+        g_ExcelByRows = 0;
+        g_ExcelNextCell.clear();
+        SetFields({"Net Weight", "Tare Weight", "-----"});
+        SetMessageBoxHook([this](const std::string& text, const std::string&, long style) {
+            m_boxes.push_back(text);
+            return (style & wxYES_NO) ? m_answer : wxOK;
+        });
+    }
+    void TearDown() override {
+        if (Frame())
+            Frame()->StopAll();
+        PumpUntil([] { return !Running(); });
+        WindowTest::TearDown();
+    }
+
+    static void SetFields(const std::vector<std::string>& fields) {
+        g_OutputFields.fill("");
+        std::copy(fields.begin(), fields.end(), g_OutputFields.begin());
+    }
+    static bool Running() {
+        const Device* dev = g_DeviceList[0].get();
+        return dev->m_worker && !dev->m_worker->HasEnded();
+    }
+    static bool PumpUntil(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!condition() && std::chrono::steady_clock::now() < deadline)
+            Pump(1);
+        return condition();
+    }
+    // Runs one transfer in which the scale sends both readings, then stops it.
+    void Transfer(const std::string& lastFirstCell) {
+        sim::SimScale scale(sim::SimScale::Pty);
+        scale.Attach(g_DeviceList[0].get());
+        scale.Run({sim::Send(kFrame1), sim::Pause(100ms), sim::Send(kFrame2), sim::Silent()});
+        Command(ID_TRANSFER_START);
+        EXPECT_TRUE(PumpUntil([&] { return g_ExcelNextCell == lastFirstCell; })) << g_ExcelNextCell;
+        Command(ID_TRANSFER_STOP);
+        PumpUntil([] { return !Running(); });
+    }
+    std::string Cell(const std::string& cell) {
+        const auto dump = DumpWorkbook(m_book);
+        auto it = dump.find("Data!" + cell);
+        return it == dump.end() ? "" : it->second.substr(0, it->second.find('\t'));
+    }
+
+    std::string m_book;
+    int m_answer = wxYES;
+};
+
+} // namespace
+
+TEST_F(ExcelTransferTest, ReadingsGoAlongRowsOrColumnsAndAreSaved) {
+    const struct {
+        int byRows;
+        const char* lastFirstCell;
+        std::vector<std::string> cells; // net and tare of the first reading, then of the second
+    } cases[] = {{0, "B3", {"B2", "C2", "B3", "C3"}}, {1, "C2", {"B2", "B3", "C2", "C3"}}};
+    for (const auto& c : cases) {
+        MakeWorkbook("rich", m_book);
+        g_ExcelByRows = c.byRows;
+        g_ExcelNextCell.clear();
+        m_boxes.clear();
+        Transfer(c.lastFirstCell);
+        EXPECT_EQ(m_boxes, std::vector<std::string>{kSaveQuestion});
+        const char* values[] = {"float:12.34", "float:2.5", "float:1.0", "float:2.5"};
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(Cell(c.cells[i]), values[i]) << c.byRows << " " << c.cells[i];
+    }
+}
+
+TEST_F(ExcelTransferTest, BlankEntryAndAnsweringNoLeaveTheWorkbookAlone) {
+    SetFields({"Net Weight", " <Blank>", "Tare Weight", "-----"});
+    Transfer("B3");
+    EXPECT_EQ(Cell("B2"), "float:12.34");
+    EXPECT_EQ(Cell("C2"), "str:'keep me'");
+    EXPECT_EQ(Cell("D2"), "float:2.5");
+
+    const std::string bytes = ReadBytes(m_book);
+    m_answer = wxNO;
+    Transfer("B5");
+    EXPECT_EQ(ReadBytes(m_book), bytes);
+}
+
+TEST_F(ExcelTransferTest, SettingsThatCannotWorkAreReported) {
+    // A sheet the workbook lacks stops the transfer at once; the start itself succeeds.
+    g_ExcelSheet = 9;
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(g_DeviceList[0].get());
+    scale.Run({sim::Silent()});
+    Command(ID_TRANSFER_START);
+    PumpUntil([] { return !Running(); });
+    ASSERT_FALSE(m_boxes.empty());
+    EXPECT_EQ(m_boxes[0], "There is not sheet number 9 in " + m_book);
+    EXPECT_FALSE(Running());
+
+    // An empty start cell fails the start.
+    g_ExcelSheet = 1;
+    g_ExcelCell.clear();
+    m_boxes.clear();
+    Command(ID_TRANSFER_START);
+    PumpUntil([] { return !Running(); });
+    EXPECT_EQ(m_boxes,
+              (std::vector<std::string>{"General Exception Error.", "There's an error starting Excel"}));
+}
+
+TEST_F(ExcelTransferTest, AnEmptyFieldListStopsAndTheStartCellIsRepaired) {
+    SetFields({});
+    g_ExcelCell = "c5";
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(g_DeviceList[0].get());
+    scale.Run({sim::Send(kFrame1), sim::Silent()});
+    Command(ID_TRANSFER_START);
+    EXPECT_TRUE(
+        PumpUntil([&] { return !m_boxes.empty() && m_boxes.back() == "No input fields for Excel!"; }));
+    PumpUntil([] { return !Running(); });
+    EXPECT_EQ(g_ExcelCell, "B5");
+    EXPECT_TRUE(g_ExcelNextCell.empty());
+
+    SetFields({"Net Weight", "-----"});
+    Transfer("B6");
+    EXPECT_EQ(Cell("B5"), "float:12.34");
+    EXPECT_EQ(Cell("B6"), "float:1.0");
+}
