@@ -1107,13 +1107,6 @@ void ExcelApplication::SetVisible(bool visible) {
     m_app->visible = visible;
 }
 
-bool ExcelApplication::GetUserControl() const {
-    return m_app && m_app->userControl;
-}
-bool ExcelApplication::GetVisible() const {
-    return m_app && m_app->visible;
-}
-
 std::string ExcelApplication::GetCaption() const {
     if (!m_app)
         NoObject();

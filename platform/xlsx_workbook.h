@@ -179,8 +179,6 @@ public:
     ExcelWorkbooks GetWorkbooks() const;
     void SetUserControl(bool userControl);
     void SetVisible(bool visible);
-    bool GetUserControl() const;
-    bool GetVisible() const;
     std::string GetCaption() const;
 
 private:

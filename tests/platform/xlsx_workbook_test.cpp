@@ -374,6 +374,7 @@ TEST_F(XlsxWorkbookTest, SheetsOpenThroughTheObjectModel) {
     EXPECT_TRUE(app.GetActiveSheet().IsEmpty());
     EXPECT_TRUE(app.GetActiveWorkbook().IsEmpty());
     platform::ExcelWorkbook book = app.GetWorkbooks().Open(m_path);
+    EXPECT_EQ(app.GetCaption(), "Pondra workbook - book.xlsx");
     platform::ExcelSheets sheets = book.GetSheets();
     EXPECT_EQ(sheets.GetCount(), 4);
     EXPECT_FALSE(app.GetActiveSheet().IsEmpty());
