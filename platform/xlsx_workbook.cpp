@@ -403,7 +403,28 @@ std::vector<PackagePart> ReadPackage(const std::string& bytes) {
     return parts;
 }
 
-std::string ReadFile(const std::string& path) {
+// One version of a file on disk: another program that saves the file changes at least one of these.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    long long seconds = 0;
+    long nanoseconds = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+FileStamp StampOf(const struct stat& info) {
+    return {info.st_dev, info.st_ino, info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+std::optional<FileStamp> CurrentStamp(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return StampOf(info);
+}
+
+std::string ReadFile(const std::string& path, FileStamp& stamp) {
     // Non-blocking, so that a named pipe given as the workbook cannot hang the open.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
@@ -433,6 +454,7 @@ std::string ReadFile(const std::string& path) {
         bytes.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
+    stamp = StampOf(info);
     return bytes;
 }
 
@@ -519,6 +541,16 @@ struct XlsxWorkbook::Impl {
     bool saved = true;
     bool changed = false;        // cells written since the last save
     bool formulaRemoved = false; // the stored calculation order names a cell that lost its formula
+    FileStamp stamp;             // the version of the file that was read or last written
+
+    // The cells written since the last save, so that they can go into a version of the file that
+    // another program saved meanwhile.
+    struct Written {
+        std::string sheet;
+        CellRef cell;
+        std::string value;
+    };
+    std::vector<Written> written;
 
     PackagePart* Find(const std::string& name) {
         const std::string key = Lower(name);
@@ -811,7 +843,7 @@ XlsxWorkbook::~XlsxWorkbook() = default;
 std::shared_ptr<XlsxWorkbook> XlsxWorkbook::Open(const std::string& path) {
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    const std::string bytes = ReadFile(path);
+    const std::string bytes = ReadFile(path, impl->stamp);
     try {
         impl->parts = ReadPackage(bytes);
     } catch (const std::runtime_error& error) {
@@ -830,6 +862,13 @@ int XlsxWorkbook::SheetCount() const {
 const std::string& XlsxWorkbook::SheetName(int index) const {
     return m_impl->sheets.at(index).name;
 }
+int XlsxWorkbook::FindSheet(const std::string& name) const {
+    for (int i = 0; i < SheetCount(); ++i)
+        if (m_impl->sheets[i].name == name)
+            return i;
+    return -1;
+}
+
 int XlsxWorkbook::ActiveSheet() const {
     return m_impl->activeSheet;
 }
@@ -881,12 +920,29 @@ void XlsxWorkbook::SetCellValue(int index, CellRef cell, std::string_view value)
         throw SpreadsheetError(kSpreadsheetFailure, "The cell is outside the sheet.");
     LoadSheet(index);
     m_impl->WriteCell(m_impl->sheets[index], cell, value);
+    m_impl->written.push_back({m_impl->sheets[index].name, cell, std::string(value)});
 }
 
 void XlsxWorkbook::Save() {
     Impl& impl = *m_impl;
     if (!impl.changed) {
         impl.saved = true;
+        return;
+    }
+    if (const auto now = CurrentStamp(impl.path); now && *now != impl.stamp) {
+        // Another program saved the workbook after it was read: the cells written here go into
+        // that version, so that neither side's changes are lost.
+        std::shared_ptr<XlsxWorkbook> current = Open(impl.path);
+        for (const Impl::Written& cell : impl.written) {
+            const int index = current->FindSheet(cell.sheet);
+            if (index < 0)
+                throw SpreadsheetError(kSpreadsheetFailure, "Cannot save the workbook " + Quoted(impl.path) +
+                                                                ": another program removed its sheet " +
+                                                                cell.sheet + ".");
+            current->SetCellValue(index, cell.cell, cell.value);
+        }
+        current->Save();
+        m_impl.swap(current->m_impl);
         return;
     }
     try {
@@ -958,6 +1014,9 @@ void XlsxWorkbook::Save() {
         impl.formulaRemoved = false;
         impl.changed = false;
         impl.saved = true;
+        impl.written.clear();
+        if (const auto now = CurrentStamp(impl.path))
+            impl.stamp = *now;
     } catch (const std::runtime_error& error) {
         if (dynamic_cast<const SpreadsheetError*>(&error))
             throw;
@@ -975,6 +1034,14 @@ struct SpreadsheetApplicationState {
 };
 
 namespace {
+int SheetIndex(const XlsxWorkbook& book, const std::string& name) {
+    const int index = book.FindSheet(name);
+    if (index < 0)
+        throw SpreadsheetError(kSpreadsheetFailure,
+                               "The sheet " + name + " is no longer in " + Quoted(book.Path()) + ".");
+    return index;
+}
+
 [[noreturn]] void NoObject() {
     throw SpreadsheetError(kSpreadsheetNoObjectError, "Object variable not set");
 }
@@ -985,7 +1052,7 @@ void ExcelRange::SetValue(const std::string& value) {
         NoObject();
     for (int row = m_first.row; row <= m_last.row; ++row)
         for (int column = m_first.column; column <= m_last.column; ++column)
-            m_book->SetCellValue(m_sheet, {column, row}, value);
+            m_book->SetCellValue(SheetIndex(*m_book, m_sheet), {column, row}, value);
 }
 
 ExcelRange ExcelWorksheet::GetRange(const std::string& cell1, const std::string& cell2) const {
@@ -996,7 +1063,7 @@ ExcelRange ExcelWorksheet::GetRange(const std::string& cell1, const std::string&
     if (!first || !last)
         throw SpreadsheetError(kSpreadsheetFailure,
                                "\"" + (first ? cell2 : cell1) + "\" is not a cell address of the sheet.");
-    m_book->LoadSheet(m_sheet);
+    m_book->LoadSheet(SheetIndex(*m_book, m_sheet));
     ExcelRange range;
     range.m_book = m_book;
     range.m_sheet = m_sheet;
@@ -1021,10 +1088,10 @@ ExcelWorksheet ExcelSheets::GetItem(long index) const {
     if (index < 1 || index > m_book->SheetCount())
         throw SpreadsheetError(kSpreadsheetSubscriptError, "Subscript out of range");
     ExcelWorksheet sheet;
-    sheet.m_sheet = static_cast<int>(index - 1);
+    sheet.m_sheet = m_book->SheetName(static_cast<int>(index - 1));
     // A sheet that cannot take cells, or whose part is damaged, is reported here, before any
     // reading is written.
-    m_book->LoadSheet(sheet.m_sheet);
+    m_book->LoadSheet(static_cast<int>(index - 1));
     sheet.m_book = m_book;
     return sheet;
 }
@@ -1073,7 +1140,7 @@ ExcelWorksheet ExcelApplication::GetActiveSheet() const {
     ExcelWorksheet sheet;
     if (!m_app->workbooks.empty()) {
         sheet.m_book = m_app->workbooks.back();
-        sheet.m_sheet = sheet.m_book->ActiveSheet();
+        sheet.m_sheet = sheet.m_book->SheetName(sheet.m_book->ActiveSheet());
     }
     return sheet;
 }

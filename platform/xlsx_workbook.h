@@ -61,6 +61,7 @@ public:
     const std::string& Path() const;
     int SheetCount() const;
     const std::string& SheetName(int index) const; // index 0 is the first sheet
+    int FindSheet(const std::string& name) const;  // -1 when no sheet has that name
     int ActiveSheet() const;                       // the sheet the workbook opens on
     // Reads the sheet's part (once); throws when it is missing or damaged, or is not a worksheet.
     void LoadSheet(int index);
@@ -96,7 +97,7 @@ public:
 private:
     friend class ExcelWorksheet;
     std::shared_ptr<XlsxWorkbook> m_book;
-    int m_sheet = 0;
+    std::string m_sheet; // by name: another program's version of the file may order sheets anew
     CellRef m_first, m_last;
 };
 
@@ -114,7 +115,7 @@ private:
     friend class ExcelSheets;
     friend class ExcelApplication;
     std::shared_ptr<XlsxWorkbook> m_book;
-    int m_sheet = 0;
+    std::string m_sheet;
 };
 
 class ExcelSheets {

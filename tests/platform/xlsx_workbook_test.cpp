@@ -366,6 +366,30 @@ TEST_F(XlsxWorkbookTest, AFailedSaveLeavesTheOldFileAndCanBeRepeated) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
 }
 
+TEST_F(XlsxWorkbookTest, ChangesThatAnotherProgramSavedMeanwhileAreKept) {
+    MakeWorkbook("rich", m_path);
+    auto book = XlsxWorkbook::Open(m_path);
+    book->SetCellValue(kData, {2, 10}, "1.5");
+    RunXlsxTool({"set", m_path, "Data", "E10", "typed elsewhere"});
+    book->Save();
+    book->SetCellValue(kData, {2, 11}, "2.5");
+    book->Save();
+    const auto after = DumpWorkbook(m_path);
+    EXPECT_EQ(after.at("Data!E10").substr(0, 21), "str:'typed elsewhere'");
+    EXPECT_EQ(after.at("Data!B10").substr(0, 9), "float:1.5");
+    EXPECT_EQ(after.at("Data!B11").substr(0, 9), "float:2.5");
+
+    // A sheet that went away in the other program's version: the save fails and says why.
+    book->SetCellValue(kThird, {1, 1}, "x");
+    RunXlsxTool({"set", m_path, "Data", "E11", "again"});
+    const std::string script = "import openpyxl,sys\nwb=openpyxl.load_workbook(sys.argv[1])\n"
+                               "del wb['Third']\nwb.save(sys.argv[1])\n";
+    WriteBytes(m_dir.File("drop.py"), script);
+    ASSERT_EQ(std::system(("/usr/bin/python3 " + m_dir.File("drop.py") + " " + m_path).c_str()), 0);
+    EXPECT_EQ(Code([&] { book->Save(); }), platform::kSpreadsheetFailure);
+    EXPECT_FALSE(book->Saved());
+}
+
 TEST_F(XlsxWorkbookTest, SheetsOpenThroughTheObjectModel) {
     MakeWorkbook("rich", m_path);
     platform::ExcelApplication app;

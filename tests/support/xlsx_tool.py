@@ -6,6 +6,7 @@
   xlsx_tool.py handmade PATH    a small package written by hand: prefixed XML, absolute part
                                 targets, rows and cells without numbers, shared and array formulas
   xlsx_tool.py dump PATH        every sheet cell: sheet!cell, value type and value, style
+  xlsx_tool.py set PATH SHEET CELL TEXT   puts a text into a cell, as another program would
   xlsx_tool.py parts PATH       every package part with a digest of its bytes
   xlsx_tool.py part PATH NAME   the text of one part
 """
@@ -151,6 +152,13 @@ def dump(path):
                 print('%s!%s\t%s:%r\t%s' % (ws.title, cell.coordinate, type(cell.value).__name__, cell.value, style))
 
 
+def set_cell(path, sheet, cell, value):
+    from openpyxl import load_workbook
+    wb = load_workbook(path)
+    wb[sheet][cell] = value
+    wb.save(path)
+
+
 def parts(path):
     with zipfile.ZipFile(path) as z:
         for info in z.infolist():
@@ -164,4 +172,4 @@ def part(path, name):
 
 if __name__ == '__main__':
     command = sys.argv[1]
-    {'rich': rich, 'handmade': handmade, 'dump': dump, 'parts': parts, 'part': part}[command](*sys.argv[2:])
+    {'rich': rich, 'handmade': handmade, 'dump': dump, 'set': set_cell, 'parts': parts, 'part': part}[command](*sys.argv[2:])
