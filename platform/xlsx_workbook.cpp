@@ -328,6 +328,8 @@ struct SheetInfo {
     bool worksheet = false;
     std::unique_ptr<XmlPart> xml; // read on first use
     pugi::xml_node sheetData;
+    // The heading rows of the sheet's tables, which must keep naming the tables' columns.
+    std::vector<std::pair<std::string, CellRange>> tableHeadings;
 };
 
 // Reads one zip entry whole, refusing more than the budget that is left for the package.
@@ -566,6 +568,7 @@ struct XlsxWorkbook::Impl {
     }
 
     void ReadStructure();
+    std::vector<std::pair<std::string, CellRange>> ReadTableHeadings(const std::string& sheetPart);
     void CheckFormulas(const SheetInfo& sheet, CellRef cell) const;
     void WriteCell(SheetInfo& sheet, CellRef cell, std::string_view value);
     void DropCalculationChain();
@@ -617,12 +620,37 @@ void XlsxWorkbook::Impl::ReadStructure() {
         if (rel == relationships.end() || rel->target.empty())
             Invalid("the sheet " + std::string(node.attribute("name").value()) + " has no part");
         sheets.push_back(
-            {Latin1(node.attribute("name").value()), rel->target, EndsWith(rel->type, "/worksheet"), {}, {}});
+            {Latin1(node.attribute("name").value()), rel->target, EndsWith(rel->type, "/worksheet"), {}, {}, {}});
     }
     if (sheets.empty())
         Invalid("it has no sheets");
     const pugi::xml_node view = Child(Child(root, "bookViews"), "workbookView");
     activeSheet = std::clamp(view.attribute("activeTab").as_int(0), 0, static_cast<int>(sheets.size()) - 1);
+}
+
+// A table part that cannot be read is left out: it does not keep the sheet from taking readings.
+std::vector<std::pair<std::string, CellRange>>
+XlsxWorkbook::Impl::ReadTableHeadings(const std::string& sheetPart) {
+    std::vector<std::pair<std::string, CellRange>> headings;
+    XmlPart rels;
+    const PackagePart* relsPart = Find(RelationshipsPartOf(sheetPart));
+    if (!relsPart || !rels.Parse(relsPart->data))
+        return headings;
+    for (const Relationship& rel : ReadRelationships(rels.doc, sheetPart)) {
+        XmlPart table;
+        const PackagePart* part = EndsWith(rel.type, "/table") ? Find(rel.target) : nullptr;
+        if (!part || !table.Parse(part->data))
+            continue;
+        const pugi::xml_node root = table.doc.document_element();
+        const auto range = ParseRange(root.attribute("ref").value());
+        const int headingRows = root.attribute("headerRowCount").as_int(1);
+        if (!range || headingRows < 1)
+            continue;
+        CellRange heading = *range;
+        heading.last.row = std::min(range->last.row, range->first.row + headingRows - 1);
+        headings.emplace_back(Latin1(root.attribute("displayName").value()), heading);
+    }
+    return headings;
 }
 
 void XlsxWorkbook::Impl::CheckFormulas(const SheetInfo& sheet, CellRef cell) const {
@@ -747,6 +775,11 @@ int ColumnOf(pugi::xml_node c) {
 
 void XlsxWorkbook::Impl::WriteCell(SheetInfo& sheet, CellRef cell, std::string_view value) {
     CheckFormulas(sheet, cell);
+    for (const auto& [table, heading] : sheet.tableHeadings)
+        if (heading.Contains(cell))
+            throw SpreadsheetError(kSpreadsheetFailure, "Cannot change " + FormatCellRef(cell) +
+                                                            " of the sheet " + sheet.name +
+                                                            ": it is a heading of the table " + table + ".");
     const std::string prefix = Prefix(sheet.xml->doc.document_element());
 
     bool inserted = false;
@@ -910,6 +943,7 @@ void XlsxWorkbook::LoadSheet(int index) {
     if (!NumberRowsAndCells(sheetData))
         throw damaged("has rows or cells with bad numbers");
     sheet.sheetData = sheetData;
+    sheet.tableHeadings = m_impl->ReadTableHeadings(sheet.part);
     sheet.xml = std::move(xml);
 }
 

@@ -232,25 +232,27 @@ TEST_F(XlsxWorkbookTest, UnusualButValidPackagesAreWrittenInTheirOwnForm) {
     EXPECT_EQ(after.at("Hand!D2").substr(0, 7), "str:'x'");
 }
 
-TEST_F(XlsxWorkbookTest, CellsThatFormulasOwnAreRefusedAndTheFileKept) {
+TEST_F(XlsxWorkbookTest, CellsThatFormulasOrTablesOwnAreRefusedAndTheFileKept) {
     MakeWorkbook("handmade", m_path);
     const std::string bytes = ReadBytes(m_path);
     auto book = XlsxWorkbook::Open(m_path);
-    EXPECT_EQ(Code([&] {
-                  book->SetCellValue(0, {2, 1}, "1");
-              }),
-              platform::kSpreadsheetFailure); // shared first cell
-    EXPECT_EQ(Code([&] {
-                  book->SetCellValue(0, {3, 1}, "1");
-              }),
-              platform::kSpreadsheetFailure); // array first cell
-    EXPECT_EQ(Code([&] {
-                  book->SetCellValue(0, {3, 2}, "1");
-              }),
-              platform::kSpreadsheetFailure); // inside the array
+    // The first cell of a shared formula, the first cell of an array formula, a cell inside it.
+    for (const CellRef cell : {CellRef{2, 1}, CellRef{3, 1}, CellRef{3, 2}}) {
+        const auto write = [&] { book->SetCellValue(0, cell, "1"); };
+        EXPECT_EQ(Code(write), platform::kSpreadsheetFailure) << platform::FormatCellRef(cell);
+    }
     EXPECT_TRUE(book->Saved());
     book->Save();
     EXPECT_EQ(ReadBytes(m_path), bytes);
+
+    // A table's heading names its columns; the cells below it take values.
+    MakeWorkbook("rich", m_path);
+    book = XlsxWorkbook::Open(m_path);
+    const auto heading = [&] { book->SetCellValue(kThird, {11, 1}, "x"); };
+    EXPECT_EQ(Code(heading), platform::kSpreadsheetFailure);
+    book->SetCellValue(kThird, {11, 2}, "3");
+    book->Save();
+    EXPECT_EQ(DumpWorkbook(m_path).at("Third!K2").substr(0, 5), "int:3");
 }
 
 TEST_F(XlsxWorkbookTest, DamagedFilesGiveAClearFailure) {

@@ -60,6 +60,7 @@ def rich(path):
     from openpyxl import Workbook
     from openpyxl.chart import BarChart, Reference
     from openpyxl.styles import Font, PatternFill
+    from openpyxl.worksheet.table import Table
     from openpyxl.workbook.defined_name import DefinedName
     wb = Workbook()
     data = wb.active
@@ -85,6 +86,8 @@ def rich(path):
     wb.create_chartsheet('Chart').add_chart(chart)
     third = wb.create_sheet('Third')
     third['A1'] = 'third'
+    third['J1'], third['K1'], third['J2'], third['K2'] = 'Net', 'Tare', 1, 2
+    third.add_table(Table(displayName='Weighings', ref='J1:K2'))
     wb.defined_names.append(DefinedName('Readings', attr_text='Data!$A$1:$A$3'))
     wb.defined_names.append(DefinedName('Rate', attr_text='0.25'))
     wb.save(path)
