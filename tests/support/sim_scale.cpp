@@ -192,6 +192,22 @@ bool SimScale::WaitForConnection(std::chrono::milliseconds timeout) {
     return true;
 }
 
+bool SimScale::AcceptNewest() {
+    bool accepted = false;
+    for (;;) {
+        pollfd pending{m_listenFd, POLLIN, 0};
+        if (m_listenFd < 0 || ::poll(&pending, 1, 0) <= 0)
+            return accepted;
+        const int fd = ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return accepted;
+        const int old = m_lineFd.exchange(fd);
+        if (old >= 0)
+            ::close(old);
+        accepted = true;
+    }
+}
+
 void SimScale::Play(std::vector<Step> steps) {
     if (m_transport == Tcp && !WaitForConnection())
         Fail("the program did not connect");

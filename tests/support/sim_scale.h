@@ -77,6 +77,10 @@ public:
     int LineFd() const { return m_lineFd; }
     // Waits until the program has connected to a TCP scale.
     bool WaitForConnection(std::chrono::milliseconds timeout = 5s);
+    // For a TCP scale that the program connects to again and again: accepts every connection made
+    // since the last call without waiting, keeps the newest as the line and closes the others.
+    // True when a new connection was taken.
+    bool AcceptNewest();
 
 private:
     void Play(std::vector<Step> steps);
