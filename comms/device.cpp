@@ -30,13 +30,14 @@ void Device::QueueReading() {
     m_queued.push_back(m_readings);
 }
 
-void Device::TakeReading() {
+bool Device::TakeReading() {
     if (m_queued.empty()) {
         m_delivered = m_readings;
-        return;
+        return false;
     }
     m_delivered = m_queued.front();
     m_queued.pop_front();
+    return true;
 }
 
 bool SetReadingField(Device* dev, int k, std::string_view value) {

@@ -83,8 +83,9 @@ struct Device {
     // reading fields at the moment its parser posted it. A reading that arrives before the GUI thread
     // has taken the one before it so does not overwrite it. Both calls need ReadingsLock().
     void QueueReading();
-    // Makes the oldest queued reading the delivered one (the current fields when none is queued).
-    void TakeReading();
+    // Makes the oldest queued reading the delivered one (the current fields when none is queued);
+    // true when a queued reading was taken.
+    bool TakeReading();
     // The delivered reading's field k, which the output side reads under ReadingsLock().
     const char* DeliveredField(int k) const { return m_delivered.data() + detail::ReadingFieldOffset(k); }
     // Set by the worker while a parser runs under ReadingsLock(); only the worker touches it.

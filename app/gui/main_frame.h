@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <wx/docview.h>
@@ -118,6 +119,11 @@ private:
     void OnScaleMessage(wxThreadEvent& event);
     void OnWorkerMessageBox(wxThreadEvent& event);
     void OnScaleData(std::uintptr_t wParam, std::intptr_t lParam);
+    // Puts the scale's taken reading into the view and the output of the output mode.
+    void DeliverReading(Device* dev);
+    // Delivers every reading that a worker has announced and the window not yet taken, so that the
+    // end of a transfer closes the data log or the workbook only after them.
+    void DeliverAnnouncedReadings();
     void OnScaleError(std::uintptr_t wParam, std::intptr_t lParam);
     void OnTransferStart(wxCommandEvent& event);
     void OnTransferStop(wxCommandEvent& event);
@@ -136,13 +142,15 @@ private:
 
     std::string m_settingsPath; // "" = "Pondra.ini" in the program's folder
     FrameSettings m_settings;   // log-file path and Get timer interval
-    unsigned m_timerId = 0;             // running Get timer, 0 when none
+    unsigned m_timerId = 0;     // running Get timer, 0 when none
     wxTimer m_getTimer;
     platform::X11HotKey m_hotKey;
     platform::X11Keyboard m_keyboard;
     CScaleMessageBox* m_scaleBox = nullptr; // the open scale message box
     std::shared_ptr<FrameExcelOutput> m_excel; // made on first use
     FrameExcelOutput& Excel();
+    // By scale index: readings delivered at the end of a transfer whose messages are still to come.
+    std::map<int, int> m_readingsDeliveredAhead;
     std::string m_helpFile = "pondra.htb";
     wxHtmlHelpController* m_help = nullptr;
     bool m_helpLoaded = false;

@@ -81,7 +81,9 @@ template <typename Predicate> bool PollUntil(Predicate decides) {
 
 } // namespace
 
-void CMainFrame::RecomputeTimerInterval() { m_settings.m_timerInterval = TimerInterval(g_CommandInterval); }
+void CMainFrame::RecomputeTimerInterval() {
+    m_settings.m_timerInterval = TimerInterval(g_CommandInterval);
+}
 
 bool CMainFrame::IsGetTimerRunning() const {
     return m_getTimer.IsRunning();
@@ -191,6 +193,7 @@ void CMainFrame::StopAll() {
 
 // What the end of a transfer closes: the spreadsheet and the data log file.
 void CMainFrame::CloseOutputsOnExit() {
+    DeliverAnnouncedReadings();
     if (g_OutMode == "Excel" && g_ExcelFile != "0" && !CloseExcel())
         PondraMessageBox("Error closing Excel", wxOK | wxICON_EXCLAMATION, this);
     if (g_OutMode == "Log" && g_LogFile.IsOpen())
@@ -265,11 +268,42 @@ void CMainFrame::OnScaleData(std::uintptr_t wParam, std::intptr_t) {
     Device* dev = SelectScale(static_cast<int>(wParam));
     if (!dev)
         return;
+    // Its reading was delivered already, when the transfer ended.
+    if (const auto ahead = m_readingsDeliveredAhead.find(dev->m_index);
+        ahead != m_readingsDeliveredAhead.end()) {
+        if (--ahead->second == 0)
+            m_readingsDeliveredAhead.erase(ahead);
+        return;
+    }
     {
         // The oldest reading the worker announced and the GUI thread has not taken yet.
         std::lock_guard<std::mutex> lock(dev->ReadingsLock());
         dev->TakeReading();
     }
+    DeliverReading(dev);
+}
+
+void CMainFrame::DeliverAnnouncedReadings() {
+    const bool closing =
+        (g_OutMode == "Log" && g_LogFile.IsOpen()) || (g_OutMode == "Excel" && g_ExcelFile != "0");
+    if (!closing)
+        return;
+    for (const auto& entry : g_DeviceList) {
+        Device* dev = entry.get();
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+                if (!dev->TakeReading())
+                    break;
+            }
+            // Each announced reading has its message on the way, posted with the reading queued.
+            ++m_readingsDeliveredAhead[dev->m_index];
+            DeliverReading(dev);
+        }
+    }
+}
+
+void CMainFrame::DeliverReading(Device* dev) {
     if (g_OutMode != "Test")
         BuildReadingText(dev);
     // Taken and cleared in one step, so a trace line the worker stores meanwhile is not wiped.

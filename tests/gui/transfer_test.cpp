@@ -11,6 +11,7 @@
 #include "support/x11_target_window.h"
 
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -203,6 +204,27 @@ TEST_F(TransferTest, StopFollowedAtOnceByStartWaitsForTheWorkerToEnd) {
     EXPECT_FALSE(Scale(0)->m_link.IsOpen()) << "the stopping scale was not started again";
     EXPECT_TRUE(PumpUntil([] { return !Scale(0)->m_worker; }));
     EXPECT_TRUE(IsEnabled(ID_TRANSFER_START));
+}
+
+TEST_F(TransferTest, ReadingsReceivedBeforeTheStopReachTheLogOnce) {
+    sim::SimScale scale(sim::SimScale::Tcp);
+    scale.Attach(Scale(0));
+    Command(ID_TRANSFER_START);
+    // The worker announces both readings while the window is busy; then the user stops.
+    scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Silent()});
+    ASSERT_TRUE(scale.Finish(2s)) << scale.Failure();
+    std::this_thread::sleep_for(300ms);
+    wxCommandEvent stop(wxEVT_MENU, ID_TRANSFER_STOP);
+    Frame()->ProcessWindowEvent(stop);
+    EXPECT_FALSE(g_LogFile.IsOpen());
+    EXPECT_EQ(ReadFile(LogPath()), std::string(kLine1) + kLine2);
+    // Their messages come afterwards and deliver nothing twice, also into a new transfer's log.
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(PumpUntil([] { return !Scale(0)->m_worker || Scale(0)->m_worker->HasEnded(); }));
+    Pump(20);
+    EXPECT_EQ(ReadFile(LogPath()), std::string(kLine1) + kLine2);
+    EXPECT_EQ(ViewText().find(kLine1), ViewText().rfind(kLine1)) << ViewText();
+    EXPECT_EQ(ViewText().find(kLine2), ViewText().rfind(kLine2)) << ViewText();
 }
 
 TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
