@@ -13,7 +13,8 @@
 // previous frame of the same session is in the log and the reading-taken flag is clear, so that
 // none of those reasons can apply until a Stop comes. A clean frame missing from the log without a
 // Stop after it is a lost reading. Between clean frames the scales also send bursts of frames
-// back to back, which the program drops on purpose, and keep sending while stopped.
+// back to back, which the program drops on purpose, and keep sending while stopped. Whatever the
+// window showed must be in the log as well.
 //
 // PONDRA_SOAK_SECONDS sets the length (60 s by default).
 #include "transfer_fixture.h"
@@ -33,6 +34,7 @@
 #include <poll.h>
 #include <random>
 #include <set>
+#include <sstream>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
@@ -465,6 +467,18 @@ TEST_F(SoakTest, StartStopWhileFourScalesStreamLosesNoReading) {
         EXPECT_TRUE(log.Duplicates().empty())
             << log.Duplicates().size() << " lines twice, the first: " << log.Duplicates().front();
         EXPECT_EQ(LogOnDisk(), log.Text()) << "the log on disk is the log as it was written";
+
+        // Every reading the window showed is in the log: none was taken after the log was closed.
+        std::istringstream view(ViewText());
+        int shownOnly = 0;
+        for (std::string line; std::getline(view, line);) {
+            int scale = 0;
+            int seq = 0;
+            if (std::sscanf(line.c_str(), "\tS%1d-%6d", &scale, &seq) == 2 && !log.IsLogged(scale, seq) &&
+                ++shownOnly <= 5)
+                ADD_FAILURE() << "shown but not logged: " << line;
+        }
+        EXPECT_EQ(shownOnly, 0);
 
         int delivered = 0;
         int clean = 0;
