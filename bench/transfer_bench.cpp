@@ -252,6 +252,7 @@ void MeasureLatency(const char* runMode, sim::SimScale::Transport transport, con
 struct CpuUse {
     double nanoseconds = 0;
     double timeslices = 0;
+    int threads = 0;
 };
 CpuUse ProcessCpu(pid_t pid) {
     CpuUse use;
@@ -262,6 +263,7 @@ CpuUse ProcessCpu(pid_t pid) {
         if (in >> run >> wait >> slices) {
             use.nanoseconds += run;
             use.timeslices += slices;
+            ++use.threads;
         }
     }
     return use;
@@ -292,9 +294,9 @@ void MeasureIdle(int scaleCount, std::chrono::seconds span) {
     program.Stop();
     const double cpu = (after.nanoseconds - before.nanoseconds) * 1e-9;
     std::printf("idle    %2d scales silent (%zu pseudo-terminals, %zu TCP)  over %.1f s: %.2f%% of one core "
-                "(%.1f ms CPU), %.0f wake-ups/s\n",
+                "(%.1f ms CPU), %.0f wake-ups/s, %d threads\n",
                 scaleCount, ptys.size(), sockets.size(), seconds, cpu / seconds * 100, cpu * 1e3,
-                (after.timeslices - before.timeslices) / seconds);
+                (after.timeslices - before.timeslices) / seconds, after.threads);
 }
 
 } // namespace
