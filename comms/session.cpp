@@ -17,7 +17,11 @@ void Post(Device* dev, unsigned message, int lParam) {
 unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEngine,
                          ReceiveEngine manualEngine, CommandEngineProc commandEngine, const char* command) {
     const char mode = g_RunMode.empty() ? '\0' : g_RunMode[0];
-    ClearReadings(dev);
+    {
+        // The GUI thread may still be copying the previous session's fields.
+        std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+        ClearReadings(dev);
+    }
     try {
         switch (mode) {
         case 'S':
