@@ -97,8 +97,8 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateTransferStop, this, ID_TRANSFER_STOP);
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateTransferGet, this, ID_TRANSFER_GET);
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateLogFile, this, ID_LOG_FILE);
-    m_getTimer.SetOwner(this, 1224);
-    Bind(wxEVT_TIMER, &CMainFrame::OnTimer, this, 1224);
+    m_getTimer.SetOwner(this, kGetTimerId);
+    Bind(wxEVT_TIMER, &CMainFrame::OnTimer, this, kGetTimerId);
     Bind(EVT_SCALE_MESSAGE, &CMainFrame::OnScaleMessage, this);
     Bind(EVT_WORKER_MESSAGE_BOX, &CMainFrame::OnWorkerMessageBox, this);
     TheFrameNotifier().SetTarget(this);

@@ -22,6 +22,9 @@ struct Device;
 class wxHtmlHelpController;
 struct WorkerMessageBox;
 
+// Identifier of the Get timer.
+constexpr int kGetTimerId = 1224;
+
 class CMainFrame : public wxDocParentFrame, private SettingsFileUi {
 public:
     CMainFrame();
@@ -142,7 +145,6 @@ private:
 
     std::string m_settingsPath; // "" = "Pondra.ini" in the program's folder
     FrameSettings m_settings;   // log-file path and Get timer interval
-    unsigned m_timerId = 0;     // running Get timer, 0 when none
     wxTimer m_getTimer;
     platform::X11HotKey m_hotKey;
     platform::X11Keyboard m_keyboard;

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int kGetTimerId = 1224;
 constexpr int kMaxStartFailures = 9;
 
 // The keystroke and hotkey modifier bits are passed to the platform layer as they are.
@@ -125,9 +124,7 @@ void CMainFrame::StartScale(Device* dev, bool first) {
     if (first && g_RunMode == "Command") {
         RegisterTransferHotKey();
         if (m_settings.m_timerInterval > 0) {
-            if (m_getTimer.Start(static_cast<int>(m_settings.m_timerInterval)))
-                m_timerId = kGetTimerId;
-            else
+            if (!m_getTimer.Start(static_cast<int>(m_settings.m_timerInterval)))
                 PondraMessageBox("Unable to set Timer", wxOK | wxICON_EXCLAMATION, this);
         }
     }
@@ -174,10 +171,8 @@ void CMainFrame::RegisterTransferHotKey() {
 
 void CMainFrame::StopScale(Device* dev) {
     const bool last = !IsOtherScaleRunning(dev);
-    if (last && m_timerId != 0) {
+    if (last)
         m_getTimer.Stop();
-        m_timerId = 0;
-    }
     StopWorker(dev);
     if (last)
         CloseOutputsOnExit();
@@ -185,7 +180,6 @@ void CMainFrame::StopScale(Device* dev) {
 
 void CMainFrame::StopAll() {
     m_getTimer.Stop();
-    m_timerId = 0;
     for (const auto& dev : g_DeviceList)
         StopWorker(dev.get());
     CloseOutputsOnExit();
