@@ -108,10 +108,14 @@ std::string ValidateSerialSettings(Device* dev) {
     return result;
 }
 
+std::string InvalidAddressText(const std::string& address) {
+    return Format("Invalid ethernet ip address %s (error code %d)", address.c_str(), EINVAL);
+}
+
 std::string CheckEthernetSettings(Device* dev, bool checkPort) {
     std::uint32_t address = 0;
-    if (!platform::ParseIpv4Address(dev->m_ipAddress, &address))
-        return Format("Invalid ethernet ip address %s (error code %d)", dev->m_ipAddress.c_str(), EINVAL);
+    if (!platform::ParsePeerAddress(dev->m_ipAddress, &address))
+        return InvalidAddressText(dev->m_ipAddress);
     if (checkPort) {
         const int port = LeadingInt(dev->m_tcpPort);
         if (std::to_string(port) != dev->m_tcpPort || port < 1 || port > 65535)
@@ -142,8 +146,8 @@ std::string OpenSerialPort(Device* dev) {
 std::string ConnectEthernetDevice(Device* dev) {
     std::uint32_t address = 0;
     const auto port = static_cast<std::uint16_t>(LeadingInt(dev->m_tcpPort));
-    // An address that does not parse is never guessed at (0.0.0.0 would reach this machine).
-    auto connected = platform::ParseIpv4Address(dev->m_ipAddress, &address)
+    // An address that does not parse is never guessed at, and 0.0.0.0 would reach this machine.
+    auto connected = platform::ParsePeerAddress(dev->m_ipAddress, &address)
                          ? platform::ConnectTcp(address, port, kTcpConnectWaitMs, kTcpReceiveTimeoutMs)
                          : platform::TcpConnectResult{-1, platform::TcpFailure::ConnectFailed, EINVAL};
     std::string localError;

@@ -24,6 +24,8 @@ bool UsesEthernet(const Device* dev);
 // Checks baud rate, data bits, stop bits, parity and flow control, in this order; the messages
 // of all failed checks follow one another.
 std::string ValidateSerialSettings(Device* dev);
+// "Invalid ethernet ip address TEXT (error code 22)": an address that does not parse, or 0.0.0.0.
+std::string InvalidAddressText(const std::string& address);
 // Checks the IP address and, when checkPort is set, the TCP port number.
 std::string CheckEthernetSettings(Device* dev, bool checkPort);
 std::string OpenSerialPort(Device* dev);

@@ -1,6 +1,8 @@
 #include "comms/ping.h"
 
+#include "comms/link.h"
 #include "platform/icmp_socket.h"
+#include "platform/tcp_socket.h"
 
 #include <algorithm>
 #include <chrono>
@@ -98,6 +100,14 @@ void PingEngine::SendEcho(platform::IcmpSocket& socket, const std::string& addre
 void PingEngine::Run(unsigned count, const std::string& address, NotifyWindow* window,
                      platform::Event* stopEvent) {
     m_window = window;
+    // An address that does not parse, or 0.0.0.0 (an empty address field), would be answered by
+    // this machine; no echo goes out, and the run ends at once so that Retry is offered again.
+    std::uint32_t peer = 0;
+    if (!platform::ParsePeerAddress(address, &peer)) {
+        PostLine(kPingErrorLine, InvalidAddressText(address) + "\r\n");
+        m_window->PostMessage(WM_PING_DONE, 0, 1);
+        return;
+    }
     platform::IcmpSocket socket;
     if (!socket.Open()) {
         ReportError("socket()", socket.ErrorCode());

@@ -36,6 +36,14 @@ bool ParseIpv4Address(const std::string& text, std::uint32_t* address) {
     return true;
 }
 
+bool ParsePeerAddress(const std::string& text, std::uint32_t* address) {
+    std::uint32_t parsed = 0;
+    if (!ParseIpv4Address(text, &parsed) || parsed == INADDR_ANY)
+        return false;
+    *address = parsed;
+    return true;
+}
+
 TcpConnectResult ConnectTcp(std::uint32_t address, std::uint16_t port, int waitMs, int receiveTimeoutMs) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)

@@ -9,6 +9,9 @@ namespace platform {
 
 // Parses a dotted IPv4 address; false when the text is not one. `*address` is in network order.
 bool ParseIpv4Address(const std::string& text, std::uint32_t* address);
+// Parses the address of a peer to reach: a dotted IPv4 address other than 0.0.0.0, which Linux
+// takes for this machine (an empty address field reads as 0.0.0.0). `*address` is in network order.
+bool ParsePeerAddress(const std::string& text, std::uint32_t* address);
 
 enum class TcpFailure {
     None,

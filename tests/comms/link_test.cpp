@@ -101,6 +101,8 @@ TEST_F(LinkTest, EthernetSettingsCheckAddressThenPort) {
         {"1.2.3", "bad", true, "Invalid ethernet ip address 1.2.3 (error code 22)"},
         {"scale.local", "80", true, "Invalid ethernet ip address scale.local (error code 22)"},
         {"", "80", false, "Invalid ethernet ip address  (error code 22)"},
+        // What an empty address field stores: Linux would route it to this machine.
+        {"0.0.0.0", "80", true, "Invalid ethernet ip address 0.0.0.0 (error code 22)"},
     };
     for (const auto& c : cases) {
         dev->m_ipAddress = c.ip;
@@ -236,6 +238,13 @@ TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
     dev->m_ipAddress = "0";
     dev->m_tcpPort = "80";
     EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0:80.");
+    // Nor is 0.0.0.0, which Linux would route to a service of this machine.
+    sim::SimScale local(sim::SimScale::Tcp);
+    dev->m_ipAddress = "0.0.0.0";
+    dev->m_tcpPort = std::to_string(local.TcpPort());
+    EXPECT_EQ(ConnectEthernetDevice(dev),
+              "Error (22) connecting to ethernet device at 0.0.0.0:" + dev->m_tcpPort + ".");
+    EXPECT_FALSE(local.WaitForConnection(std::chrono::milliseconds(200)));
 
     const std::string port = std::to_string(FreeTcpPort());
     dev->m_useEthernet = "1";

@@ -173,6 +173,25 @@ TEST(PingEngine, RepliesFromLoopbackWithTimesAndStatistics) {
     EXPECT_EQ(static_cast<uint16_t>(g_PingSequence - firstSequence), 4);
 }
 
+// An empty address field reads as 0.0.0.0, which Linux answers from this machine: it is refused
+// like an address that does not parse, and the run ends at once.
+TEST(PingEngine, AddressesThatReachNoScaleAreRefused) {
+    for (const char* address : {"0.0.0.0", "", "scale.local"}) {
+        RecordingNotify notify;
+        platform::Event stop(true);
+        const uint16_t identifier = g_PingIdentifier;
+        PingEngine().Run(4, address, &notify, &stop);
+        bool done = false;
+        const std::vector<PingLine> lines = TakeLines(notify, &done);
+        EXPECT_TRUE(done) << address;
+        ASSERT_EQ(lines.size(), 1u) << Joined(lines);
+        EXPECT_EQ(lines[0].kind, kPingErrorLine);
+        EXPECT_EQ(lines[0].text,
+                  std::string("Invalid ethernet ip address ") + address + " (error code 22)\r\n");
+        EXPECT_EQ(g_PingIdentifier, identifier) << "an echo was sent to " << address;
+    }
+}
+
 TEST(PingEngine, HostThatNeverAnswersTimesOut) {
     RecordingNotify notify;
     platform::Event stop(true);

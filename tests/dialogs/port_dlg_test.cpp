@@ -1,3 +1,4 @@
+#include "dialogs/ping_dlg.h"
 #include "dialogs/port_controls.h"
 #include "dialogs/port_dlg.h"
 #include "modeless_driver.h"
@@ -269,6 +270,21 @@ TEST_F(PortDlgTest, AddressTextsTheControlCannotShowAreBlank) {
     EXPECT_EQ(Ip()->Field(1)->GetValue(), "1");
     Click(m_dlg.get(), wxID_OK);
     EXPECT_EQ(g_DeviceList[0]->m_ipAddress, "255.1.0.7");
+}
+
+// A blank address reads as 0.0.0.0, which this machine would answer: the ping tool refuses it.
+TEST_F(PortDlgTest, PingOfABlankAddressIsRefused) {
+    Open(1);
+    ChooseRadio(m_dlg.get(), D::IDC_ETHERNET);
+    ASSERT_TRUE(Ip()->IsBlank());
+    wxString output;
+    WhenOpened<CPingDlg>([&](CPingDlg& ping) {
+        EXPECT_EQ(ping.GetTitle(), "Ping 0.0.0.0");
+        PumpUntil([&] { return ping.RetryButton()->IsEnabled(); }, std::chrono::seconds(10));
+        output = ping.Output()->GetValue();
+    });
+    Click(m_dlg.get(), D::IDC_PING_TEST);
+    EXPECT_EQ(output, "Invalid ethernet ip address 0.0.0.0 (error code 22)\n");
 }
 
 TEST_F(PortDlgTest, TcpPortTakesDigitsOnlyAndTheModelDefault) {
