@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <wx/clipbrd.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 
@@ -61,6 +62,8 @@ IpAddressCtrl::IpAddressCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos
         m_fields[i]->SetMaxLength(kOctetDigits);
         m_fields[i]->Bind(wxEVT_TEXT, &IpAddressCtrl::OnFieldText, this);
         m_fields[i]->Bind(wxEVT_CHAR, &IpAddressCtrl::OnFieldChar, this);
+        m_fields[i]->Bind(wxEVT_KEY_DOWN, &IpAddressCtrl::OnFieldKeyDown, this);
+        m_fields[i]->Bind(wxEVT_TEXT_PASTE, &IpAddressCtrl::OnFieldPaste, this);
         row->Add(m_fields[i], 1, wxEXPAND);
     }
     SetSizer(row);
@@ -134,7 +137,10 @@ void IpAddressCtrl::OnFieldText(wxCommandEvent& event) {
     if (digits.length() == kOctetDigits && i >= 0 && i + 1 < static_cast<int>(m_fields.size()) &&
         field->HasFocus())
         m_fields[static_cast<std::size_t>(i + 1)]->SetFocus();
+    Announce();
+}
 
+void IpAddressCtrl::Announce() {
     wxCommandEvent changed(wxEVT_TEXT, GetId());
     changed.SetEventObject(this);
     ProcessWindowEvent(changed);
@@ -144,7 +150,13 @@ void IpAddressCtrl::OnFieldChar(wxKeyEvent& event) {
     const int key = event.GetKeyCode();
     const int i = FieldIndex(event.GetEventObject());
     if (key == '.' || key == ' ') {
-        if (i >= 0 && i + 1 < static_cast<int>(m_fields.size())) {
+        // Only a "." that ends a number moves on: the one typed after a third digit has already
+        // moved, finds the caret at the start of the next box and is dropped.
+        wxTextCtrl* field = i >= 0 ? m_fields[static_cast<std::size_t>(i)] : nullptr;
+        long from = 0, to = 0;
+        if (field)
+            field->GetSelection(&from, &to);
+        if (field && from == to && from > 0 && i + 1 < static_cast<int>(m_fields.size())) {
             m_fields[static_cast<std::size_t>(i + 1)]->SetFocus();
             m_fields[static_cast<std::size_t>(i + 1)]->SelectAll();
         }
@@ -153,6 +165,40 @@ void IpAddressCtrl::OnFieldChar(wxKeyEvent& event) {
     if (key >= 32 && key < WXK_DELETE && (key < '0' || key > '9'))
         return; // other printable characters are refused
     event.Skip();
+}
+
+void IpAddressCtrl::OnFieldKeyDown(wxKeyEvent& event) {
+    const int i = FieldIndex(event.GetEventObject());
+    if (event.GetKeyCode() == WXK_BACK && event.GetModifiers() == wxMOD_NONE && i > 0) {
+        long from = 0, to = 0;
+        m_fields[static_cast<std::size_t>(i)]->GetSelection(&from, &to);
+        if (from == 0 && to == 0) {
+            wxTextCtrl* previous = m_fields[static_cast<std::size_t>(i - 1)];
+            previous->SetFocus();
+            previous->SetInsertionPointEnd();
+            return;
+        }
+    }
+    event.Skip();
+}
+
+void IpAddressCtrl::OnFieldPaste(wxClipboardTextEvent& event) {
+    wxString text;
+    if (wxTheClipboard->Open()) {
+        wxTextDataObject data;
+        if (wxTheClipboard->IsSupported(wxDF_UNICODETEXT) && wxTheClipboard->GetData(data))
+            text = data.GetText();
+        wxTheClipboard->Close();
+    }
+    uint32_t address = 0;
+    if (!ParseDottedAddress(text.Trim(true).Trim(false).ToStdString(), &address)) {
+        event.Skip(); // a number for this box alone, cut to what a box holds
+        return;
+    }
+    SetAddress(address);
+    m_fields.back()->SetFocus();
+    m_fields.back()->SetInsertionPointEnd();
+    Announce();
 }
 
 ValidCharsEdit::ValidCharsEdit(wxWindow* parent, wxWindowID id, const wxString& validChars,

@@ -14,9 +14,12 @@ std::string FormatDottedAddress(uint32_t address);
 // Host-order value of a dotted IPv4 address of four numbers 0-255; false (and 0) for anything else.
 bool ParseDottedAddress(const std::string& text, uint32_t* address);
 
-// Four boxes of up to three digits separated by dots. Each box holds 0-255 (a larger number is
-// cut to 255); a "." or a third digit moves on to the next box. Every change is announced as a
-// wxEVT_TEXT event with the control's id.
+// Four boxes of up to three digits separated by dots, typed as the system's address control is:
+// each box holds 0-255 (a larger number is cut to 255); a third digit moves on to the next box; a
+// "." moves on only from behind a digit, so the "." typed after a full box, or in a box still empty,
+// is ignored; Backspace at the start of a box goes back to the end of the previous one; a whole
+// dotted address pasted into any box fills all four. Every change is announced as a wxEVT_TEXT
+// event with the control's id.
 class IpAddressCtrl : public wxPanel {
 public:
     IpAddressCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);
@@ -34,6 +37,9 @@ public:
 private:
     void OnFieldText(wxCommandEvent& event);
     void OnFieldChar(wxKeyEvent& event);
+    void OnFieldKeyDown(wxKeyEvent& event);
+    void OnFieldPaste(wxClipboardTextEvent& event);
+    void Announce();
     int FieldIndex(const wxObject* field) const;
 
     std::array<wxTextCtrl*, 4> m_fields{};

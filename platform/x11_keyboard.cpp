@@ -79,7 +79,12 @@ bool X11Keyboard::TypeCharacter(unsigned char character) {
         keysym = character; // Latin-1 keysyms have the character's code
     else
         return true; // other control bytes type nothing
+    return TypeKeysym(keysym);
+}
 
+bool X11Keyboard::TypeKeysym(unsigned long keysym) {
+    if (!m_display || keysym == 0)
+        return false;
     KeyChoice choice;
     if (FindKey(keysym, &choice)) {
         std::vector<unsigned> modifiers;

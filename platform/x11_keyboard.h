@@ -29,6 +29,9 @@ public:
     // whatever Shift or AltGr that needs; tab and line feed press Tab and Enter. A character that no
     // key of the layout produces is typed through a spare key bound to it for the moment.
     bool TypeCharacter(unsigned char character);
+    // Types the character of `keysym` (a Unicode character is keysym 0x1000000 + its code) the same
+    // way: with the key and the Shift or AltGr that produce it, or through a spare key bound to it.
+    bool TypeKeysym(unsigned long keysym);
     // Presses and releases the key of `keysym` with the modifiers held down around it.
     bool PressKey(unsigned long keysym, int modifiers);
 

@@ -1,14 +1,11 @@
 #include "dialogs/hotkey_ctrl.h"
 #include "platform/virtual_keys.h"
-#include "platform/x11_keyboard.h"
+#include "support/x_typing.h"
 
 #include <X11/keysym.h>
-#include <chrono>
 #include <gtest/gtest.h>
-#include <thread>
 #include <wx/app.h>
 #include <wx/frame.h>
-#include <wx/utils.h>
 
 namespace {
 
@@ -99,25 +96,11 @@ TEST_F(HotKeyCtrlTest, SettingAWordKeepsItsLowSixteenBits) {
 
 // The whole path from the keyboard: XTest presses Ctrl+Shift+A while the control has the focus.
 TEST_F(HotKeyCtrlTest, RealKeyPressesReachTheControl) {
-    platform::X11Keyboard keyboard;
-    ASSERT_EQ(keyboard.Open(), "");
-    frame->Show();
-    frame->Raise();
-    control->SetFocus();
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (wxWindow::FindFocus() != control && Clock::now() < deadline) {
-        wxYield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        control->SetFocus();
-    }
-    ASSERT_EQ(wxWindow::FindFocus(), control) << "the control did not get the focus";
-    ASSERT_TRUE(
-        keyboard.PressKey(platform::VirtualKeyToKeysym('A'), platform::kPressCtrl | platform::kPressShift));
-    while (control->GetHotKey() == 0 && Clock::now() < deadline) {
-        wxYield();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    XTyping keys;
+    ASSERT_EQ(keys.Error(), "");
+    ASSERT_TRUE(keys.Focus(control)) << "the control did not get the focus";
+    keys.Press(platform::VirtualKeyToKeysym('A'), platform::kPressCtrl | platform::kPressShift);
+    XTyping::Until([&] { return control->GetHotKey() != 0; });
     EXPECT_EQ(control->GetHotKey(), 833);
 }
 

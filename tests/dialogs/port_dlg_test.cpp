@@ -2,8 +2,12 @@
 #include "dialogs/port_controls.h"
 #include "dialogs/port_dlg.h"
 #include "modeless_driver.h"
+#include "support/x_typing.h"
 
+#include <X11/keysym.h>
 #include <gtest/gtest.h>
+#include <wx/clipbrd.h>
+#include <wx/frame.h>
 
 #include <memory>
 
@@ -347,6 +351,56 @@ TEST(PortControls, DottedAddresses) {
             EXPECT_EQ(FormatDottedAddress(value), c.text);
         }
     }
+}
+
+// Typed through the X server: what a person types into the four boxes is the address stored.
+TEST(IpAddressTyping, TypedAndPastedAddressesFillTheirBoxes) {
+    XTyping keys;
+    if (!keys.Error().empty())
+        GTEST_SKIP() << keys.Error();
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "address");
+    auto* ip = new IpAddressCtrl(frame, wxID_ANY, wxDefaultPosition, wxSize(200, 30));
+    auto boxes = [ip] {
+        wxString all;
+        for (int i = 0; i < 4; ++i)
+            all += (i ? "." : "") + ip->Field(i)->GetValue();
+        return all.ToStdString();
+    };
+    struct Case {
+        const char* typed; // "\b" presses Backspace, "\v" pastes the clipboard with Ctrl+V
+        const char* clipboard;
+        const char* shown;
+    };
+    const Case cases[] = {
+        // The "." after a third digit does not move a second time.
+        {"192.168.1.50", "", "192.168.1.50"},
+        {"10.0.0.5", "", "10.0.0.5"},
+        {"192..168..1.50", "", "192.168.1.50"}, // a "." in a box still empty is dropped
+        {"300.1.2.3", "", "255.1.2.3"},
+        // Backspace in an empty box goes on in the previous one.
+        {"10.20\b\b\b\b.5.6.7", "", "1.5.6.7"},
+        {"\v", "10.20.30.40", "10.20.30.40"},
+        {"\v", " 172.16.0.9\n", "172.16.0.9"},
+    };
+    for (const Case& c : cases) {
+        ip->Clear();
+        if (*c.clipboard) {
+            ASSERT_TRUE(wxTheClipboard->Open());
+            wxTheClipboard->SetData(new wxTextDataObject(c.clipboard));
+            wxTheClipboard->Close();
+        }
+        ASSERT_TRUE(keys.Focus(ip->Field(0)));
+        for (const char* p = c.typed; *p; ++p) {
+            if (*p == '\b')
+                keys.Press(XK_BackSpace);
+            else if (*p == '\v')
+                keys.Press(XK_v, platform::kPressCtrl);
+            else
+                keys.Type(wxString(*p));
+        }
+        EXPECT_TRUE(XTyping::Until([&] { return boxes() == c.shown; })) << c.typed << " shows " << boxes();
+    }
+    frame->Destroy();
 }
 
 } // namespace
