@@ -29,7 +29,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <poll.h>
 #include <random>
@@ -77,36 +79,46 @@ std::string LineOf(int scale, int seq) {
     return "\t" + Numbered('S', scale, seq) + "\t" + Numbered('P', scale, seq) + "\r\n";
 }
 
-// Descriptors and threads of this process, by what they are, to compare before and after.
-std::multiset<std::string> OpenDescriptors() {
-    std::multiset<std::string> targets;
+// Descriptors of this process by the file each points at (device and inode), with a name for the
+// report. A file keeps its identity when the runner that passed it on deletes or renames it (ctest
+// does so with its own log), where the name "/proc/self/fd" shows changes. Descriptors without a
+// file of their own (eventfd, epoll, ...) share one inode and are told apart by their kind.
+std::multimap<std::string, std::string> OpenDescriptors() {
+    std::multimap<std::string, std::string> open;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        struct stat target {};
+        if (::stat(entry.path().c_str(), &target) != 0)
+            continue; // closed since the listing was read
         std::error_code ec;
-        const auto target = std::filesystem::read_symlink(entry.path(), ec);
-        targets.insert(ec ? std::string("?") : target.string());
+        const std::string name = std::filesystem::read_symlink(entry.path(), ec).string();
+        std::string key = std::to_string(target.st_dev) + ":" + std::to_string(target.st_ino);
+        if (name.rfind("anon_inode:", 0) == 0)
+            key += name;
+        open.emplace(std::move(key), name);
     }
-    return targets;
+    return open;
 }
 
-std::multiset<std::string> RunningThreads() {
-    std::multiset<std::string> names;
+// Threads of this process by name.
+std::multimap<std::string, std::string> RunningThreads() {
+    std::multimap<std::string, std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
         std::ifstream comm(entry.path() / "comm");
         std::string name;
         std::getline(comm, name);
         // GLib's shared pool threads come and go on their own.
         if (name.rfind("pool-", 0) != 0)
-            names.insert(name);
+            names.emplace(name, name);
     }
     return names;
 }
 
-// What is in `after` and was not in `before`.
-std::string Added(const std::multiset<std::string>& before, const std::multiset<std::string>& after) {
+// What is in `after` more often than in `before`, by key, named by its value.
+template <typename Map> std::string Added(const Map& before, const Map& after) {
     std::string text;
-    for (const auto& item : after)
-        if (after.count(item) > before.count(item))
-            text += item + "\n";
+    for (auto it = after.begin(); it != after.end(); it = after.upper_bound(it->first))
+        for (auto n = after.count(it->first); n > before.count(it->first); --n)
+            text += it->second + "\n";
     return text;
 }
 
