@@ -1,10 +1,13 @@
-# add_unit_test(NAME name SOURCES ... LIBRARIES ... [GUI])
+# add_unit_test(NAME name SOURCES ... LIBRARIES ... [GUI [APART suite ...]])
 # Builds one GoogleTest executable and registers its tests with CTest. GUI tests bring their own
-# main (tests/support/gui_test_main.cpp) and run under xvfb-run when no display is present.
+# main (tests/support/gui_test_main.cpp) and run under tests/run-under-x.sh, which gives each test
+# process an X server of its own when no display is present, so they run beside every other test.
+# A GUI program is one CTest test; the suites named APART run as tests of their own (a long soak
+# beside the rest).
 find_package(GTest)
 
 function(add_unit_test)
-    cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(T "GUI" "NAME" "SOURCES;LIBRARIES;APART" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBRARIES} GTest::gtest Threads::Threads)
     if(NOT T_GUI)
@@ -12,8 +15,20 @@ function(add_unit_test)
     endif()
     target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
     if(T_GUI)
-        add_test(NAME ${T_NAME} COMMAND ${PROJECT_SOURCE_DIR}/tests/run-under-x.sh $<TARGET_FILE:${T_NAME}>)
-        set_tests_properties(${T_NAME} PROPERTIES LABELS gui RUN_SERIAL TRUE TIMEOUT 600)
+        set(run ${PROJECT_SOURCE_DIR}/tests/run-under-x.sh $<TARGET_FILE:${T_NAME}>)
+        set(rest "")
+        foreach(suite ${T_APART})
+            add_test(NAME ${T_NAME}.${suite} COMMAND ${run} --gtest_filter=${suite}.*)
+            set_tests_properties(${T_NAME}.${suite} PROPERTIES LABELS gui TIMEOUT 600)
+            string(APPEND rest ":${suite}.*")
+        endforeach()
+        if(rest)
+            string(SUBSTRING "${rest}" 1 -1 rest)
+            add_test(NAME ${T_NAME} COMMAND ${run} --gtest_filter=-${rest})
+        else()
+            add_test(NAME ${T_NAME} COMMAND ${run})
+        endif()
+        set_tests_properties(${T_NAME} PROPERTIES LABELS gui TIMEOUT 600)
     else()
         include(GoogleTest)
         gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
