@@ -124,6 +124,8 @@ struct Link::Channel {
     std::atomic<bool> answerAwaited{false};
 };
 
+Link::Link() : m_gatherMs(kGatherTime.count()) {}
+
 Link::~Link() {
     Close();
 }
@@ -188,7 +190,8 @@ ReadStatus Link::Read(void* buffer, std::size_t count, std::size_t* got, int tot
         if (*got > 0 && intervalTimeoutMs > 0)
             deadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(intervalTimeoutMs));
         // Shortly after the last bytes, let the next ones gather first, then look again.
-        if (const auto gatherUntil = std::min(channel->lastFill + kGatherTime, deadline);
+        const auto gatherTime = std::chrono::milliseconds(m_gatherMs.load(std::memory_order_relaxed));
+        if (const auto gatherUntil = std::min(channel->lastFill + gatherTime, deadline);
             channel->lastFillBytes < kGatherBytes &&
             !channel->answerAwaited.load(std::memory_order_relaxed) && Clock::now() < gatherUntil) {
             if (channel->WaitReady(0, &gatherUntil) < 0)
@@ -232,6 +235,10 @@ bool Link::Write(const void* buffer, std::size_t count) {
     }
     channel->answerAwaited.store(true, std::memory_order_relaxed);
     return true;
+}
+
+void Link::SetGatherTime(std::chrono::milliseconds time) {
+    m_gatherMs.store(time.count(), std::memory_order_relaxed);
 }
 
 void Link::Close() {

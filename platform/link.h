@@ -5,6 +5,8 @@
 // the last call that could still use it has returned.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -21,7 +23,7 @@ class Link {
 public:
     enum class Kind { Serial, Socket };
 
-    Link() = default;
+    Link();
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
     ~Link();
@@ -45,6 +47,9 @@ public:
     bool Write(const void* buffer, std::size_t count);
     // Closes the link from any thread; pending and later reads and writes fail at once.
     void Close();
+    // How long the bytes of a line that keeps sending gather before a read takes them (20 ms);
+    // tests lengthen it to tell gathered bytes from answers taken at once.
+    void SetGatherTime(std::chrono::milliseconds time);
 
 private:
     struct Channel;
@@ -52,6 +57,7 @@ private:
 
     mutable std::mutex m_mutex;
     std::shared_ptr<Channel> m_channel;
+    std::atomic<std::chrono::milliseconds::rep> m_gatherMs;
 };
 
 } // namespace platform

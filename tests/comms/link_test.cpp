@@ -1,6 +1,7 @@
 #include "comms/link.h"
 #include "platform/serial_port.h"
 #include "support/sim_scale.h"
+#include "support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,14 @@ protected:
 
 double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A wait that must last `seconds` and then end: not shorter, and not ten times longer (which only
+// a hang would take, even on a busy machine).
+void ExpectLasted(Clock::time_point start, double seconds) {
+    const double lasted = SecondsSince(start);
+    EXPECT_GE(lasted, seconds - 0.01);
+    EXPECT_LT(lasted, 10 * seconds);
 }
 
 // A loopback port on which nothing listens (bound and released again).
@@ -196,20 +205,24 @@ TEST_F(LinkTest, SerialReadEndsOnIntervalAndTotalTimeOuts) {
     auto start = Clock::now();
     EXPECT_TRUE(ReadDevice(dev, buffer, 1, &got));
     EXPECT_EQ(got, 0u);
-    EXPECT_NEAR(SecondsSince(start), 1.0, 0.2);
+    ExpectLasted(start, 1.0);
 
-    scale.Run({sim::Send("abc"), sim::Pause(300ms), sim::Send("de")});
+    // A gap shorter than the interval time-out does not end the read; the interval time-out after
+    // the last byte does, long before the total one. Time-outs longer than the program's own keep
+    // the three apart on a busy machine.
+    scale.Run({sim::Send("abc"), sim::Pause(100ms), sim::Send("de")});
     start = Clock::now();
-    EXPECT_TRUE(ReadDevice(dev, buffer, sizeof buffer, &got));
+    EXPECT_EQ(dev->m_link.Read(buffer, sizeof buffer, &got, 60000, 1000), platform::ReadStatus::Data);
     EXPECT_EQ(std::string(buffer, got), "abcde");
-    // The read ends 500 ms after the last byte, within the 1000 ms total.
-    EXPECT_NEAR(SecondsSince(start), 0.8, 0.2);
+    ExpectLasted(start, 0.1 + 1.0);
     EXPECT_TRUE(scale.Finish()) << scale.Failure();
 }
 
 // On a streaming line the link takes bytes in batches, but an answer to what the program sent
-// must not wait for a batch: handshakes would crawl.
+// must not wait for a batch: handshakes would crawl. A gathering time of a second (instead of
+// 20 ms) tells the two apart on a busy machine.
 TEST_F(LinkTest, AnswersAreTakenAtOnceAndStreamsWithinTheGatheringTime) {
+    dev->m_link.SetGatherTime(1s);
     for (auto transport : {sim::SimScale::Pty, sim::SimScale::Tcp}) {
         sim::SimScale scale(transport);
         scale.Attach(dev);
@@ -217,17 +230,21 @@ TEST_F(LinkTest, AnswersAreTakenAtOnceAndStreamsWithinTheGatheringTime) {
         scale.Run({sim::Send("A"), sim::Expect("\x06"), sim::Send("B"), sim::Pause(5ms), sim::Send("C")});
         char byte = 0;
         std::size_t got = 0;
-        ASSERT_TRUE(ReadDevice(dev, &byte, 1, &got));
-        ASSERT_EQ(got, 1u);
+        // The first byte after a quiet spell is taken at once.
+        ASSERT_EQ(dev->m_link.Read(&byte, 1, &got, 60000), platform::ReadStatus::Data);
+        ASSERT_EQ(byte, 'A');
         ASSERT_TRUE(WriteDevice(dev, "\x06", 1));
         auto start = Clock::now();
-        ASSERT_TRUE(ReadDevice(dev, &byte, 1, &got));
+        ASSERT_EQ(dev->m_link.Read(&byte, 1, &got, 60000), platform::ReadStatus::Data);
         EXPECT_EQ(byte, 'B');
-        EXPECT_LT(SecondsSince(start), 0.015);
-        // C follows B closely with nothing sent in between: taken within the gathering time.
-        ASSERT_TRUE(ReadDevice(dev, &byte, 1, &got));
+        // The answer did not wait for the gathering: it came within milliseconds, far below this
+        // bound of half the gathering time.
+        EXPECT_LT(SecondsSince(start), 0.5);
+        // C follows B closely with nothing sent in between: it gathers, then is taken when the
+        // gathering time ends, long before the read's time-out.
+        ASSERT_EQ(dev->m_link.Read(&byte, 1, &got, 60000), platform::ReadStatus::Data);
         EXPECT_EQ(byte, 'C');
-        EXPECT_LT(SecondsSince(start), 0.05);
+        ExpectLasted(start, 1.0);
         EXPECT_TRUE(scale.Finish()) << scale.Failure();
         CloseDevice(dev);
     }
@@ -252,7 +269,7 @@ TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
     dev->m_tcpPort = port;
     auto start = Clock::now();
     EXPECT_EQ(OpenDeviceLink(dev), "Timeout error connecting to ethernet device at 127.0.0.1:" + port + ".");
-    EXPECT_NEAR(SecondsSince(start), 1.0, 0.3);
+    ExpectLasted(start, 1.0);
     EXPECT_FALSE(dev->m_link.IsOpen());
 }
 
@@ -260,7 +277,9 @@ TEST_F(LinkTest, TcpLinkReadsWritesTimesOutAndSeesPeerClose) {
     sim::SimScale scale(sim::SimScale::Tcp);
     scale.Attach(dev);
     ASSERT_EQ(OpenDeviceLink(dev), "");
-    scale.Run({sim::Expect("\x05"), sim::Send("ST,+1.0kg\r\n"), sim::Pause(1300ms), sim::Hangup()});
+    std::atomic<bool> timedOut{false};
+    scale.Run({sim::Expect("\x05"), sim::Send("ST,+1.0kg\r\n"), sim::Until([&] { return timedOut.load(); }),
+               sim::Hangup()});
     ASSERT_TRUE(WriteDevice(dev, "\x05", 1));
     char buffer[64];
     std::size_t got = 0;
@@ -271,7 +290,8 @@ TEST_F(LinkTest, TcpLinkReadsWritesTimesOutAndSeesPeerClose) {
     auto start = Clock::now();
     EXPECT_TRUE(ReadDevice(dev, buffer, 1, &got));
     EXPECT_EQ(got, 0u);
-    EXPECT_NEAR(SecondsSince(start), 1.0, 0.2);
+    ExpectLasted(start, 1.0);
+    timedOut = true;
     // The peer closes: the read fails.
     EXPECT_FALSE(ReadDevice(dev, buffer, 1, &got));
     EXPECT_EQ(got, 0u);
@@ -286,19 +306,23 @@ TEST_F(LinkTest, CloseWakesABlockedReaderAtOnce) {
         scale.Attach(dev);
         ASSERT_EQ(OpenDeviceLink(dev), "");
         std::atomic<bool> result{true};
-        std::atomic<double> returnedAt{0};
-        auto start = Clock::now();
+        std::atomic<pid_t> readerThread{0};
+        std::atomic<double> returnedAfter{0};
+        Clock::time_point closedAt;
         std::thread reader([&] {
+            readerThread = sim::ThisThread();
             char byte;
             std::size_t got;
             result = ReadDevice(dev, &byte, 1, &got);
-            returnedAt = SecondsSince(start);
+            returnedAfter = SecondsSince(closedAt);
         });
-        std::this_thread::sleep_for(200ms);
+        ASSERT_TRUE(sim::WaitUntil([&] { return readerThread != 0; }) && sim::WaitUntilBlocked(readerThread));
+        closedAt = Clock::now();
         CloseDevice(dev);
         reader.join();
         EXPECT_FALSE(result);
-        EXPECT_LT(returnedAt - 0.2, 0.1) << "transport " << transport;
+        // Within milliseconds; a read left to its one-second time-out would take twice this bound.
+        EXPECT_LT(returnedAfter, 0.5) << "transport " << transport;
         EXPECT_FALSE(dev->m_link.IsOpen());
         CloseDevice(dev); // a second close does nothing
         char byte = 0;
@@ -313,17 +337,18 @@ TEST_F(LinkTest, CloseWakesAWriterBlockedOnAFullLine) {
     scale.Attach(dev);
     ASSERT_EQ(OpenDeviceLink(dev), "");
     std::atomic<bool> result{true};
+    std::atomic<pid_t> writerThread{0};
     std::thread writer([&] {
+        writerThread = sim::ThisThread();
         const std::string block(4096, 'x');
         while (result)
             result = WriteDevice(dev, block.data(), block.size());
     });
-    std::this_thread::sleep_for(300ms);
-    auto start = Clock::now();
+    // Blocked in a wait for room on the line.
+    ASSERT_TRUE(sim::WaitUntil([&] { return writerThread != 0; }) && sim::WaitUntilBlocked(writerThread));
     CloseDevice(dev);
-    writer.join();
+    writer.join(); // a writer that the close did not wake would wait for good
     EXPECT_FALSE(result);
-    EXPECT_LT(SecondsSince(start), 0.2);
 }
 
 // Closing races with reads many times over; the sanitizer build checks that no read ever touches

@@ -31,6 +31,9 @@ Step Expect(std::string_view bytes, std::chrono::milliseconds timeout) {
 Step Pause(std::chrono::milliseconds time) {
     return {Step::Kind::Pause, {}, time};
 }
+Step Until(std::function<bool()> condition, std::chrono::milliseconds timeout) {
+    return {Step::Kind::Until, {}, timeout, std::move(condition)};
+}
 Step Silent() {
     return {Step::Kind::Silent, {}, {}};
 }
@@ -232,6 +235,19 @@ bool SimScale::DoStep(const Step& step) {
         // A pause ends early only when the scale is destroyed.
         pollfd stop{m_stopFd, POLLIN, 0};
         return ::poll(&stop, 1, static_cast<int>(step.time.count())) == 0;
+    }
+    case Kind::Until: {
+        const auto deadline = std::chrono::steady_clock::now() + step.time;
+        pollfd stop{m_stopFd, POLLIN, 0};
+        while (!step.condition()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                Fail("a condition the script waits for still does not hold");
+                return false;
+            }
+            if (::poll(&stop, 1, 1) > 0)
+                return false;
+        }
+        return true;
     }
     case Kind::Silent: {
         {

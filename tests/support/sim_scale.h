@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -24,10 +25,11 @@ namespace sim {
 using namespace std::chrono_literals;
 
 struct Step {
-    enum class Kind { Send, Expect, Pause, Silent, Hangup, Reset };
+    enum class Kind { Send, Expect, Pause, Until, Silent, Hangup, Reset };
     Kind kind;
     std::string bytes;
     std::chrono::milliseconds time{0};
+    std::function<bool()> condition{};
 };
 
 // Sends the bytes to the program.
@@ -39,6 +41,9 @@ Step SendRepeated(std::string_view bytes, int times);
 Step Expect(std::string_view bytes, std::chrono::milliseconds timeout = 3s);
 // Waits without reading or sending.
 Step Pause(std::chrono::milliseconds time);
+// Waits until the condition holds (the program has read what it must before the line goes, say);
+// a condition still false after the time-out fails the script.
+Step Until(std::function<bool()> condition, std::chrono::milliseconds timeout = 10s);
 // Stays silent, the line open, until the scale is destroyed or Finish is called; a script that
 // has reached this step counts as finished.
 Step Silent();

@@ -1,0 +1,43 @@
+#include "support/wait.h"
+
+#include <fstream>
+#include <string>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+namespace sim {
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+pid_t ThisThread() {
+    return static_cast<pid_t>(::syscall(SYS_gettid));
+}
+
+bool WaitUntilBlocked(pid_t thread, Blocked how, std::chrono::milliseconds timeout) {
+    // /proc shows the number of the system call a sleeping thread is in, or "running".
+    const std::string path = "/proc/self/task/" + std::to_string(thread) + "/syscall";
+    return WaitUntil(
+        [&] {
+            std::ifstream file(path);
+            long number = -1;
+            if (!(file >> number))
+                return false;
+#ifdef SYS_poll
+            if (number == SYS_poll)
+                return true;
+#endif
+            return number == SYS_ppoll || (how == Blocked::InPollOrFutex && number == SYS_futex);
+        },
+        timeout);
+}
+
+} // namespace sim
