@@ -11,6 +11,7 @@ struct Rig {
     Device* dev = nullptr;
     std::unique_ptr<ScaleGui> gui;
     std::unique_ptr<SimScale> scale;
+    std::unique_ptr<std::atomic<pid_t>> thread = std::make_unique<std::atomic<pid_t>>(0); // the worker
 };
 
 struct Round {
@@ -93,22 +94,28 @@ TEST_F(ConcurrentScalesTest, ScalesRunSideBySideAndStopCleanlyRoundAfterRound) {
                 script.push_back(Silent());
                 rig.scale->Run(script);
                 rig.dev->m_worker = std::make_unique<platform::WorkerThread>();
-                rig.dev->m_worker->Start(rig.dev->m_name, [d = rig.dev, w = row.worker] { return w(d); });
+                rig.dev->m_worker->Start(rig.dev->m_name,
+                                         [d = rig.dev, w = row.worker, t = rig.thread.get()] {
+                                             *t = ThisThread();
+                                             return w(d);
+                                         });
                 rigs.push_back(std::move(rig));
             }
             for (int r = 1; r <= kReadings; ++r) {
                 for (auto& rig : rigs)
                     if (g_RunMode == "Command")
                         rig.dev->RequestEvent.Set();
-                for (auto& rig : rigs) {
-                    const auto deadline = std::chrono::steady_clock::now() + 5s;
-                    while (rig.gui->Readings().size() < static_cast<std::size_t>(r) &&
-                           std::chrono::steady_clock::now() < deadline)
-                        std::this_thread::sleep_for(2ms);
-                    ASSERT_GE(rig.gui->Readings().size(), static_cast<std::size_t>(r)) << round.model;
-                }
+                for (auto& rig : rigs)
+                    ASSERT_TRUE(WaitUntil([&] {
+                        return rig.gui->Readings().size() >= static_cast<std::size_t>(r);
+                    })) << round.model;
             }
-            std::this_thread::sleep_for(50ms); // let the last closing exchanges finish
+            // The last closing exchanges are over: each scale has played its part, and its worker
+            // waits for more.
+            for (auto& rig : rigs) {
+                EXPECT_TRUE(rig.scale->Finish()) << round.model << ": " << rig.scale->Failure();
+                EXPECT_TRUE(WaitUntilBlocked(*rig.thread, Blocked::InPollOrFutex)) << round.model;
+            }
             for (auto& rig : rigs) {
                 rig.dev->StopEvent.Set();
                 CloseDevice(rig.dev);

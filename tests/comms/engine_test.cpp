@@ -131,9 +131,7 @@ protected:
     }
     double SessionSeconds() const { return std::chrono::duration<double>(endedAt - started).count(); }
     // Waits until the worker sleeps in a read, or also in a wait for a request.
-    bool WorkerBlocked(Blocked how = Blocked::InPoll) {
-        return WaitUntil([this] { return workerThread != 0; }) && WaitUntilBlocked(workerThread, how);
-    }
+    bool WorkerBlocked(Blocked how = Blocked::InPoll) { return WaitUntilBlocked(workerThread, how); }
     // The user's Stop: the stop event, then the link closed at once.
     void Stop() {
         dev->StopEvent.Set();

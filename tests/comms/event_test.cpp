@@ -1,5 +1,6 @@
 #include "platform/event.h"
 #include "platform/worker_thread.h"
+#include "support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -38,14 +39,14 @@ TEST(Event, WaitForAnyPrefersTheFirstAndConsumesOnlyIt) {
 
 TEST(Event, WaitWakesWhenAnotherThreadSets) {
     platform::Event stop, request;
-    auto start = std::chrono::steady_clock::now();
+    const pid_t waiter = sim::ThisThread();
     std::thread setter([&] {
-        std::this_thread::sleep_for(30ms);
+        // Set once the waiter sleeps; a wait that the set did not wake would never end.
+        EXPECT_TRUE(sim::WaitUntilBlocked(waiter, sim::Blocked::InPollOrFutex));
         request.Set();
     });
     EXPECT_EQ(platform::WaitForAny({&stop, &request}), 1);
     setter.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
 }
 
 TEST(WorkerThread, ReportsItsEndAndExitCode) {

@@ -25,13 +25,7 @@ protected:
         return all;
     }
     bool WaitForLines(std::size_t count) {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (gui->Lines().size() < count)
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            else
-                std::this_thread::sleep_for(5ms);
-        return true;
+        return WaitUntil([&] { return gui->Lines().size() >= count; });
     }
     std::string NetWeight(std::size_t i = 0) const { return gui->Readings().at(i)[DF_NET_WEIGHT]; }
 
@@ -58,7 +52,8 @@ protected:
                 dev->RequestEvent.Set();
             if (c.when != kNoStop) {
                 EXPECT_TRUE(scale->Finish()) << c.what << ": " << scale->Failure();
-                std::this_thread::sleep_for(100ms);
+                // The worker has taken what the scale sent and waits for more or for a request.
+                EXPECT_TRUE(WorkerBlocked(Blocked::InPollOrFutex)) << c.what;
                 Stop();
             }
             EXPECT_EQ(FinalCode(), c.code) << c.what;
@@ -80,13 +75,17 @@ TEST_P(HandshakeTest, CommandAckTracesTheExchangeAndParsesOnlyAfterEot) {
                                         "PC-Scale01 : [06]\r\n", "Scale01    : [04]\r\n"}));
 
     SetUp();
+    std::atomic<bool> checked{false};
     Start("TS-440", "Command",
-          {Expect("\x05"), Send(kAck), Expect(kAck), Send(kFrame), Expect(kAck), Pause(300ms), Send(kEot),
-           Expect("\x05"), Send("X"), Expect(kAck), Send(std::string(9, kNAK) + kFrame), Expect(kAck),
-           Send(kEot)});
+          {Expect("\x05"), Send(kAck), Expect(kAck), Send(kFrame), Expect(kAck),
+           Until([&] { return checked.load(); }), Send(kEot), Expect("\x05"), Send("X"), Expect(kAck),
+           Send(std::string(9, kNAK) + kFrame), Expect(kAck), Send(kEot)});
     dev->RequestEvent.Set();
-    std::this_thread::sleep_for(200ms);
+    // The frame is acknowledged and the worker waits for the EOT.
+    ASSERT_TRUE(WaitUntil([&] { return scale->Received() == "\x05" + kAck + kAck; }));
+    ASSERT_TRUE(WorkerBlocked());
     EXPECT_TRUE(gui->Readings().empty()) << "parsed before the EOT";
+    checked = true;
     ASSERT_TRUE(WaitForReadings(1));
     // Any answer but NAK or CAN opens the exchange; nine refusals in the frame are forgiven.
     dev->RequestEvent.Set();
@@ -255,7 +254,8 @@ TEST_P(HandshakeTest, RefusedBlockIsSentElevenTimesThenDroppedAndTheSessionGoesO
         script.push_back(step);
     Start("TS-740", "Command", script);
     dev->RequestEvent.Set();
-    std::this_thread::sleep_for(400ms);
+    // A request is asked for again once the first was taken.
+    ASSERT_TRUE(WaitUntil([&] { return !scale->Received().empty(); }));
     dev->RequestEvent.Set();
     ASSERT_TRUE(WaitForReadings(1));
     EXPECT_EQ(NetWeight(), "1.000");
@@ -268,7 +268,7 @@ TEST_P(HandshakeTest, RefusedBlockIsSentElevenTimesThenDroppedAndTheSessionGoesO
 TEST_P(HandshakeTest, SilentConfirmationCountsAsAcceptance) {
     Start("TS-740", "Command", {Expect("\x05"), Send(kAck), Expect(kDc1), Send(kBlock), Silent()});
     dev->RequestEvent.Set();
-    ASSERT_TRUE(WaitForReadings(1, 3s));
+    ASSERT_TRUE(WaitForReadings(1));
     EXPECT_EQ(NetWeight(), "12.500");
 }
 
@@ -333,7 +333,7 @@ TEST_P(HandshakeTest, TwoLineAnswerTakesTheSecondLine) {
     dev->RequestEvent.Set();
     ASSERT_TRUE(WaitForReadings(1));
     EXPECT_EQ(NetWeight(), "+0012.500");
-    std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(WorkerBlocked(Blocked::InPollOrFutex)); // the whole answer was taken
     EXPECT_EQ(gui->Readings().size(), 1u);
 }
 

@@ -316,7 +316,7 @@ TEST_F(LinkTest, CloseWakesABlockedReaderAtOnce) {
             result = ReadDevice(dev, &byte, 1, &got);
             returnedAfter = SecondsSince(closedAt);
         });
-        ASSERT_TRUE(sim::WaitUntil([&] { return readerThread != 0; }) && sim::WaitUntilBlocked(readerThread));
+        ASSERT_TRUE(sim::WaitUntilBlocked(readerThread));
         closedAt = Clock::now();
         CloseDevice(dev);
         reader.join();
@@ -345,7 +345,7 @@ TEST_F(LinkTest, CloseWakesAWriterBlockedOnAFullLine) {
             result = WriteDevice(dev, block.data(), block.size());
     });
     // Blocked in a wait for room on the line.
-    ASSERT_TRUE(sim::WaitUntil([&] { return writerThread != 0; }) && sim::WaitUntilBlocked(writerThread));
+    ASSERT_TRUE(sim::WaitUntilBlocked(writerThread));
     CloseDevice(dev);
     writer.join(); // a writer that the close did not wake would wait for good
     EXPECT_FALSE(result);

@@ -8,6 +8,7 @@
 #include "comms/model_table.h"
 #include "support/recording_notify.h"
 #include "support/sim_scale.h"
+#include "support/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -98,29 +99,32 @@ protected:
         scale->Attach(dev);
         ASSERT_EQ(OpenDeviceLink(dev), "");
         scale->Run(std::move(script));
+        workerThread = 0;
         dev->m_worker = std::make_unique<platform::WorkerThread>();
-        dev->m_worker->Start(dev->m_name, [d = dev, worker = row.worker] { return worker(d); });
+        dev->m_worker->Start(dev->m_name, [this, d = dev, worker = row.worker] {
+            workerThread = sim::ThisThread();
+            return worker(d);
+        });
+    }
+    // Waits until the worker sleeps in a read, or also in a wait for a request.
+    bool WorkerBlocked(sim::Blocked how = sim::Blocked::InPoll) {
+        return sim::WaitUntilBlocked(workerThread, how);
     }
     // The user's Stop: the stop event, then the link closed at once.
     void Stop() {
         dev->StopEvent.Set();
         CloseDevice(dev);
     }
-    // The session's final code (-1 when none came).
-    int FinalCode(std::chrono::milliseconds timeout = std::chrono::seconds(8)) {
+    // The session's final code (-1 when none came). Sessions end within a few seconds; the
+    // time-out is generous for a busy machine.
+    int FinalCode(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
         const int code = gui->WaitForStatus(timeout);
         if (code >= 0 && dev->m_worker)
             dev->m_worker->Join();
         return code;
     }
-    bool WaitForReadings(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (gui->Readings().size() < count) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return true;
+    bool WaitForReadings(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
+        return sim::WaitUntil([&] { return gui->Readings().size() >= count; }, timeout);
     }
     static void ExpectFields(const Reading& reading, const Fields& fields, const std::string& what) {
         for (const auto& [k, value] : fields)
@@ -131,6 +135,7 @@ protected:
     Device* dev = nullptr;
     std::unique_ptr<ScaleGui> gui;
     std::unique_ptr<sim::SimScale> scale;
+    std::atomic<pid_t> workerThread{0};
 };
 
 // Runs over both transports.

@@ -118,7 +118,7 @@ TEST_P(AllModelsTest, EveryOfferedRunModeTakesAReading) {
         // The scale's script has seen every byte it expects; the engine then finishes its
         // exchange and waits again, where a Stop ends it with code 9.
         EXPECT_TRUE(scale->Finish()) << m.model << " " << mode << ": " << scale->Failure();
-        std::this_thread::sleep_for(300ms);
+        EXPECT_TRUE(WorkerBlocked(Blocked::InPollOrFutex)) << m.model << " " << mode;
         Stop();
         EXPECT_EQ(FinalCode(), kStatusStopped) << m.model << " " << mode;
         const auto readings = gui->Readings();

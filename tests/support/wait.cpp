@@ -40,4 +40,8 @@ bool WaitUntilBlocked(pid_t thread, Blocked how, std::chrono::milliseconds timeo
         timeout);
 }
 
+bool WaitUntilBlocked(const std::atomic<pid_t>& thread, Blocked how, std::chrono::milliseconds timeout) {
+    return WaitUntil([&] { return thread != 0; }, timeout) && WaitUntilBlocked(thread.load(), how, timeout);
+}
+
 } // namespace sim

@@ -2,6 +2,7 @@
 // never for a fixed time that a busy machine may overrun.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <sys/types.h>
@@ -21,6 +22,9 @@ enum class Blocked { InPoll, InPollOrFutex };
 
 // Waits until the thread sleeps in such a system call; false when it does not after the time-out.
 bool WaitUntilBlocked(pid_t thread, Blocked how = Blocked::InPoll,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// The same for a thread that stores its id (ThisThread) when it starts; 0 until then.
+bool WaitUntilBlocked(const std::atomic<pid_t>& thread, Blocked how = Blocked::InPoll,
                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 } // namespace sim
