@@ -6,6 +6,7 @@
 #include "app/gui/pondra_app.h"
 #include "app/gui/pondra_doc.h"
 #include "app/gui/resources.h"
+#include "app/gui/status_pane_bar.h"
 #include "app/gui_base/message_box.h"
 #include "app/gui_base/text.h"
 #include "comms/device.h"
@@ -35,9 +36,6 @@ namespace {
 
 // The commands that show the manual: Help Finder, Help, Context Help and Default Help.
 constexpr int kHelpCommands[] = {ID_HELP_FINDER, ID_HELP, ID_CONTEXT_HELP, ID_DEFAULT_HELP};
-
-constexpr int kPanePadding = 20; // room for the pane's borders around its text
-constexpr int kGripWidth = 20;   // the last pane shares its room with the size grip
 
 } // namespace
 
@@ -118,19 +116,16 @@ bool CMainFrame::CreateBars() {
     toolbar->SetToolBitmapSize(wxSize(16, 16));
     AddToolbarButtons(toolbar);
 
-    wxStatusBar* status = CreateStatusBar(kPaneCount);
+    auto* status = static_cast<StatusPaneBar*>(CreateStatusBar(kPaneCount));
     if (!status)
         return false;
-    // The message pane takes the room the others leave; each other pane starts as wide as its text.
-    m_paneWidths[kPaneMessage] = -1;
     for (int pane = kPaneMessage + 1; pane < kPaneCount; ++pane)
-        m_paneWidths[pane] = status->GetTextExtent(kStatusPanes[pane].initialText).x + kPanePadding;
-    status->SetStatusWidths(kPaneCount, m_paneWidths.data());
-    for (int pane = kPaneMessage + 1; pane < kPaneCount; ++pane) {
-        m_paneTexts[pane] = kStatusPanes[pane].initialText;
-        status->SetStatusText(kStatusPanes[pane].initialText, pane);
-    }
+        status->SetPaneText(pane, kStatusPanes[pane].initialText);
     return true;
+}
+
+wxStatusBar* CMainFrame::OnCreateStatusBar(int number, long, wxWindowID, const wxString&) {
+    return new StatusPaneBar(this, number);
 }
 
 void CMainFrame::MoveToStoredPlacement() {
@@ -169,21 +164,8 @@ CPondraView* CMainFrame::GetView() const {
 }
 
 void CMainFrame::SetPaneTextFit(int pane, const std::string& text) {
-    wxStatusBar* status = GetStatusBar();
-    if (!status || pane <= kPaneMessage || pane >= kPaneCount)
-        return;
-    if (m_paneTexts[pane] == text)
-        return;
-    const wxString label = FromBytes(text);
-    int width = text.empty() ? kPanePadding : status->GetTextExtent(label).x + kPanePadding;
-    if (pane == kPaneCount - 1)
-        width += kGripWidth;
-    if (width != m_paneWidths[pane]) {
-        m_paneWidths[pane] = width;
-        status->SetStatusWidths(kPaneCount, m_paneWidths.data());
-    }
-    m_paneTexts[pane] = text;
-    status->SetStatusText(label, pane);
+    if (auto* status = static_cast<StatusPaneBar*>(GetStatusBar()); status && pane > kPaneMessage)
+        status->SetPaneText(pane, FromBytes(text));
 }
 
 std::string CMainFrame::GetPaneText(int pane) const {
@@ -195,18 +177,13 @@ void CMainFrame::UpdateStatusPanes() {
     wxStatusBar* status = GetStatusBar();
     if (!status)
         return;
-    // The lock panes keep their width and show their text only while the lock is on.
+    // The lock panes show their text only while the lock is on, and take no room while it is off.
     const struct {
         int pane;
         wxKeyCode key;
     } locks[] = {{kPaneCaps, WXK_CAPITAL}, {kPaneScroll, WXK_SCROLL}};
-    for (const auto& lock : locks) {
-        const std::string text = wxGetKeyState(lock.key) ? kStatusPanes[lock.pane].initialText : "";
-        if (m_paneTexts[lock.pane] != text) {
-            m_paneTexts[lock.pane] = text;
-            status->SetStatusText(FromBytes(text), lock.pane);
-        }
-    }
+    for (const auto& lock : locks)
+        SetPaneTextFit(lock.pane, wxGetKeyState(lock.key) ? kStatusPanes[lock.pane].initialText : "");
     SetPaneTextFit(kPaneRunMode, g_RunMode);
     SetPaneTextFit(kPaneModel, g_ModelName);
     SetPaneTextFit(kPaneOutMode, g_OutMode);

@@ -90,6 +90,7 @@ public:
 private:
     // Creation steps.
     bool CreateBars();
+    wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id, const wxString& name) override;
     void MoveToStoredPlacement();
     void ReadSettings(const std::string& settingsPath);
 
@@ -148,7 +149,7 @@ private:
     wxTimer m_getTimer;
     platform::X11HotKey m_hotKey;
     platform::X11Keyboard m_keyboard;
-    CScaleMessageBox* m_scaleBox = nullptr; // the open scale message box
+    CScaleMessageBox* m_scaleBox = nullptr;    // the open scale message box
     std::shared_ptr<FrameExcelOutput> m_excel; // made on first use
     FrameExcelOutput& Excel();
     // By scale index: readings delivered at the end of a transfer whose messages are still to come.
@@ -156,7 +157,5 @@ private:
     std::string m_helpFile = "pondra.htb";
     wxHtmlHelpController* m_help = nullptr;
     bool m_helpLoaded = false;
-    std::array<int, 7> m_paneWidths{};
-    std::array<std::string, 7> m_paneTexts{};
     wxRect m_normalRect; // last position and size while neither minimised nor maximised
 };
