@@ -109,6 +109,11 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     return true;
 }
 
+void CMainFrame::Raise() {
+    if (IsShown())
+        wxDocParentFrame::Raise();
+}
+
 bool CMainFrame::CreateBars() {
     wxToolBar* toolbar = CreateToolBar(wxTB_FLAT | wxTB_HORIZONTAL, wxID_ANY);
     if (!toolbar)
@@ -132,6 +137,18 @@ void CMainFrame::MoveToStoredPlacement() {
     m_normalRect =
         wxRect(g_WindowLeft, g_WindowTop, g_WindowRight - g_WindowLeft, g_WindowBottom - g_WindowTop);
     SetSize(m_normalRect);
+    // The toolkit maps the window only once the window manager has told it the size of its frame, so
+    // that the frame with its decorations gets the stored size; but the position asked for before
+    // then is lost on the way, and the window manager places the window where it likes. The stored
+    // position is asked for again as soon as the window is shown.
+    Bind(wxEVT_SHOW, [this, at = m_normalRect.GetPosition()](wxShowEvent& event) {
+        event.Skip();
+        if (!event.IsShown() || m_placedOnShow)
+            return;
+        m_placedOnShow = true;
+        Move(at + wxPoint(1, 0)); // a move to where the toolkit believes the window is does nothing
+        Move(at);
+    });
 }
 
 void CMainFrame::ReadSettings(const std::string& settingsPath) {

@@ -35,6 +35,12 @@ public:
     // when the start-up setting asks for it. False when the window or a bar cannot be created.
     bool Create(wxDocManager* manager, const std::string& settingsPath = {});
 
+    // The document manager raises the document's window whenever it creates a document. The first
+    // document is created before the program shows the window (without activating it, or
+    // minimised), and a raise then would map the window at once, before the window manager has told
+    // the size of its frame, so that the frame would grow by it: a window not yet shown is not raised.
+    void Raise() override;
+
     // What scale workers post their messages to.
     NotifyWindow* GetNotifyWindow();
     CPondraView* GetView() const;
@@ -158,4 +164,5 @@ private:
     wxHtmlHelpController* m_help = nullptr;
     bool m_helpLoaded = false;
     wxRect m_normalRect; // last position and size while neither minimised nor maximised
+    bool m_placedOnShow = false;
 };

@@ -48,16 +48,12 @@ int IgnoreErrors(Display*, XErrorEvent*) {
 
 } // namespace
 
-bool WindowManager::IsRunning() {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display)
-        return false;
+bool WindowManager::IsRunning(Display* display) {
     const auto previous = XSetErrorHandler(IgnoreErrors);
     const Window check = SupportingWindow(display, DefaultRootWindow(display));
     const bool running = check && SupportingWindow(display, check) == check;
     XSync(display, False);
     XSetErrorHandler(previous);
-    XCloseDisplay(display);
     return running;
 }
 
@@ -97,7 +93,12 @@ bool WindowManager::FrameOf(const std::string& title, Rect* frame) {
 }
 
 std::string WindowManager::Start() {
-    if (IsRunning())
+    // The connection stays open while the tests run: an X server that sees its last client go
+    // resets itself, and a window manager connecting meanwhile would find no display.
+    m_display = XOpenDisplay(nullptr);
+    if (!m_display)
+        return "no X display";
+    if (IsRunning(m_display))
         return {};
     char program[] = "openbox";
     char noSession[] = "--sm-disable";
@@ -114,9 +115,8 @@ std::string WindowManager::Start() {
         return "openbox cannot be started (is it installed?)";
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!IsRunning()) {
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+    while (!IsRunning(m_display)) {
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
             m_pid = -1;
             return "openbox ended at start";
         }
@@ -132,4 +132,6 @@ WindowManager::~WindowManager() {
         kill(m_pid, SIGTERM);
         waitpid(m_pid, nullptr, 0);
     }
+    if (m_display)
+        XCloseDisplay(m_display);
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <sys/types.h>
 
+struct _XDisplay;
+
 class WindowManager {
 public:
     WindowManager() = default;
@@ -14,7 +16,6 @@ public:
 
     // Starts openbox unless a window manager runs, and waits until one does; "" or what failed.
     std::string Start();
-    static bool IsRunning();
 
     struct Rect {
         int x = 0, y = 0, width = 0, height = 0;
@@ -25,5 +26,8 @@ public:
     static bool FrameOf(const std::string& title, Rect* frame);
 
 private:
-    pid_t m_pid = -1; // the openbox this object started
+    static bool IsRunning(_XDisplay* display);
+
+    _XDisplay* m_display = nullptr; // held open while the window manager is needed
+    pid_t m_pid = -1;               // the openbox this object started
 };
