@@ -1,7 +1,7 @@
 // Workbook files come from the user: a damaged one must fail with a SpreadsheetError, never
 // crash, and one that opens must take a cell and save. Each input is written to a file in a
 // folder of this run's own.
-#include "platform/xlsx_workbook.h"
+#include "xlsx/xlsx_workbook.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -36,17 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     try {
-        auto book = platform::XlsxWorkbook::Open(path);
+        auto book = xlsx::XlsxWorkbook::Open(path);
         for (int i = 0; i < book->SheetCount(); ++i) {
             try {
                 book->SetCellValue(i, {2, 2}, "12.5");
                 book->SetCellValue(i, {28, 1}, "text");
-            } catch (const platform::SpreadsheetError&) {
+            } catch (const xlsx::SpreadsheetError&) {
             }
         }
         book->Save();
-        platform::XlsxWorkbook::Open(path); // what was saved opens again
-    } catch (const platform::SpreadsheetError&) {
+        xlsx::XlsxWorkbook::Open(path); // what was saved opens again
+    } catch (const xlsx::SpreadsheetError&) {
     }
     return 0;
 }

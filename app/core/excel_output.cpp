@@ -27,6 +27,20 @@ std::string Format(const char* pattern, long number, const std::string& text) {
     return out;
 }
 
+// Shows the host busy for as long as it lives.
+class Busy {
+public:
+    Busy(ExcelOutputHost& host, const std::string& status) : m_host(host) { m_host.BeginBusy(status); }
+    ~Busy() { m_host.EndBusy(); }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+
+private:
+    ExcelOutputHost& m_host;
+};
+
+const char kOpeningStatus[] = "Opening the workbook...";
+
 } // namespace
 
 void ExcelOutput::FailStart(const std::string& text, const std::string& caption, ExcelBox box) {
@@ -58,7 +72,10 @@ bool ExcelOutput::StartExcel() {
             FailStart("Failed to find Excel Application instance", kErrorCaption, ExcelBox::kError);
             return false;
         }
-        m_workbook = m_workbooks.Open(g_ExcelFile);
+        {
+            Busy busy(m_host, kOpeningStatus);
+            m_workbook = m_workbooks.Open(g_ExcelFile);
+        }
         m_lastDispatch = m_workbook.Dispatch();
         if (m_workbook.IsEmpty()) {
             FailStart("Failed to open Excel WorkBooks instance", kErrorCaption, ExcelBox::kError);
@@ -71,7 +88,10 @@ bool ExcelOutput::StartExcel() {
             return false;
         }
         if (m_sheets.GetCount() >= g_ExcelSheet) {
-            m_sheet = m_sheets.GetItem(g_ExcelSheet);
+            {
+                Busy busy(m_host, kOpeningStatus); // the sheet's cells are read here
+                m_sheet = m_sheets.GetItem(g_ExcelSheet);
+            }
             m_lastDispatch = m_sheet.Dispatch();
             if (m_sheet.IsEmpty()) {
                 FailStart("Failed to open Sheets instance", kErrorCaption, ExcelBox::kError);
@@ -87,7 +107,7 @@ bool ExcelOutput::StartExcel() {
         // The workbook has no window of its own here, so there is nothing to minimise for
         // g_ExcelVisibility 0.
         RepairStartCell(g_ExcelCell);
-    } catch (const platform::SpreadsheetError& error) {
+    } catch (const xlsx::SpreadsheetError& error) {
         FailStart(Format("Run-time error '%d'L\n\n%s", error.Code() & 0xFFFF, error.what()), "Server Error",
                   ExcelBox::kNotice);
         return false;
@@ -118,7 +138,7 @@ void ExcelOutput::WriteReadingToExcel(const Device& dev) {
     const ExcelReadingTexts reading = TakeExcelReading(dev, m_host.CurrentDateTimeText());
     try {
         for (int i = 0; i < kOutputFieldCount; ++i) {
-            const platform::ExcelWorksheet active = m_application.GetActiveSheet();
+            const xlsx::ExcelWorksheet active = m_application.GetActiveSheet();
             m_lastDispatch = active.Dispatch();
             if (active.IsEmpty()) {
                 m_host.StopAll();
@@ -139,7 +159,7 @@ void ExcelOutput::WriteReadingToExcel(const Device& dev) {
                 WriteExcelCell(cell, *value);
             cell = OffsetCellAddress(cell, g_ExcelByRows != 0);
         }
-    } catch (const platform::SpreadsheetError& error) {
+    } catch (const xlsx::SpreadsheetError& error) {
         // The fields before this one stay written. Later readings would fail the same way and be
         // lost one by one, so the transfer stops and says why.
         m_host.StopAll();
@@ -175,9 +195,10 @@ bool ExcelOutput::CloseExcel() {
         return true;
     }
     try {
+        Busy busy(m_host, "Saving the workbook...");
         m_workbook.SetSaved(true);
         m_workbook.Save();
-    } catch (const platform::SpreadsheetError& error) {
+    } catch (const xlsx::SpreadsheetError& error) {
         // The readings are still held: the next close (a later stop or the program's end) asks
         // again, so they are not lost to a full disk or a locked file.
         m_excelOpen = 1;

@@ -4,7 +4,7 @@
 // stop through ExcelOutputHost. Runs on the GUI thread only.
 #pragma once
 
-#include "platform/xlsx_workbook.h"
+#include "xlsx/excel_objects.h"
 
 #include <string>
 
@@ -26,6 +26,10 @@ public:
     virtual bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) = 0;
     // The date and time as the output line shows it.
     virtual std::string CurrentDateTimeText() = 0;
+    // Reading or writing a large workbook takes seconds: from BeginBusy to EndBusy the user sees
+    // that Pondra is busy, and why. No box is shown in between.
+    virtual void BeginBusy(const std::string& status) { (void)status; }
+    virtual void EndBusy() {}
 };
 
 class ExcelOutput {
@@ -50,11 +54,11 @@ private:
     void ReleaseApplication();
 
     ExcelOutputHost& m_host;
-    platform::ExcelApplication m_application;
-    platform::ExcelWorkbook m_workbook;
-    platform::ExcelWorkbooks m_workbooks;
-    platform::ExcelSheets m_sheets;
-    platform::ExcelWorksheet m_sheet; // every cell is written here
+    xlsx::ExcelApplication m_application;
+    xlsx::ExcelWorkbook m_workbook;
+    xlsx::ExcelWorkbooks m_workbooks;
+    xlsx::ExcelSheets m_sheets;
+    xlsx::ExcelWorksheet m_sheet; // every cell is written here
     int m_excelOpen = 0;
     // The object most recently handed out during a start or by the active-sheet test; only
     // compared with null, never used to reach the object.

@@ -2,9 +2,13 @@
 
 #include "app/core/output_line.h"
 #include "app/gui_base/message_box.h"
+#include "app/gui_base/text.h"
 
 #include <ctime>
+#include <wx/frame.h>
 #include <wx/msgdlg.h>
+#include <wx/statusbr.h>
+#include <wx/utils.h>
 
 namespace {
 
@@ -43,4 +47,20 @@ bool FrameExcelOutput::ShowExcelBox(const std::string& text, const std::string& 
 
 std::string FrameExcelOutput::CurrentDateTimeText() {
     return FormatReadingDateTime(std::time(nullptr));
+}
+
+// The busy cursor appears at once; the status bar is painted at once too, since the GUI thread
+// does not get back to its event loop until the work is done.
+void FrameExcelOutput::BeginBusy(const std::string& status) {
+    wxBeginBusyCursor();
+    if (auto* frame = wxDynamicCast(m_frame, wxFrame); frame && frame->GetStatusBar()) {
+        frame->PushStatusText(FromBytes(status));
+        frame->GetStatusBar()->Update();
+    }
+}
+
+void FrameExcelOutput::EndBusy() {
+    if (auto* frame = wxDynamicCast(m_frame, wxFrame); frame && frame->GetStatusBar())
+        frame->PopStatusText();
+    wxEndBusyCursor();
 }

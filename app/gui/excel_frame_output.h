@@ -29,6 +29,8 @@ private:
     void StopAll() override;
     bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override;
     std::string CurrentDateTimeText() override;
+    void BeginBusy(const std::string& status) override;
+    void EndBusy() override;
 
     wxWindow* m_frame;
     std::function<void()> m_stopAll;

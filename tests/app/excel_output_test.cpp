@@ -24,10 +24,18 @@ public:
         }
     }
     bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override {
+        EXPECT_EQ(busyDepth, 0) << "a box while the frame shows itself busy: " << text;
         events.push_back(caption + ": " + text);
         return box == ExcelBox::kSaveQuestion && answerYes;
     }
     std::string CurrentDateTimeText() override { return "09.12.2026 05:00"; }
+    void BeginBusy(const std::string& status) override {
+        busy.push_back(status);
+        ++busyDepth;
+    }
+    void EndBusy() override { --busyDepth; }
+    std::vector<std::string> busy; // each time the frame showed itself busy, and why
+    int busyDepth = 0;
 
     bool Start() {
         running = true;
@@ -94,6 +102,12 @@ TEST_F(ExcelOutputTest, ReadingsFollowTheDirection) {
         m_frame.Stop();
         EXPECT_EQ(m_frame.events, (std::vector<std::string>{"stop", kSaveQuestion}));
         m_frame.events.clear();
+        // Reading the workbook and its sheet, and saving it, may take seconds on large files.
+        EXPECT_EQ(m_frame.busy,
+                  (std::vector<std::string>{"Opening the workbook...", "Opening the workbook...",
+                                            "Saving the workbook..."}));
+        EXPECT_EQ(m_frame.busyDepth, 0);
+        m_frame.busy.clear();
         const auto dump = DumpWorkbook(m_path);
         const char* values[] = {"float:1.5", "float:2.5", "float:3.5", "float:4.5"};
         for (int i = 0; i < 4; ++i)

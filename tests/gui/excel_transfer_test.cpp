@@ -86,12 +86,15 @@ protected:
 
 TEST_F(ExcelTransferTest, ReadingsGoAlongRowsOrColumnsAndAreSaved) {
     const struct {
+        const char* workbook; // "unordered": rows stored as 9, 1, 3, with C3 and D3 in row 3
         int byRows;
         const char* lastFirstCell;
         std::vector<std::string> cells; // net and tare of the first reading, then of the second
-    } cases[] = {{0, "B3", {"B2", "C2", "B3", "C3"}}, {1, "C2", {"B2", "B3", "C2", "C3"}}};
+    } cases[] = {{"rich", 0, "B3", {"B2", "C2", "B3", "C3"}},
+                 {"rich", 1, "C2", {"B2", "B3", "C2", "C3"}},
+                 {"unordered", 0, "B3", {"B2", "C2", "B3", "C3"}}};
     for (const auto& c : cases) {
-        MakeWorkbook("rich", m_book);
+        MakeWorkbook(c.workbook, m_book);
         g_ExcelByRows = c.byRows;
         g_ExcelNextCell.clear();
         m_boxes.clear();
@@ -99,7 +102,7 @@ TEST_F(ExcelTransferTest, ReadingsGoAlongRowsOrColumnsAndAreSaved) {
         EXPECT_EQ(m_boxes, std::vector<std::string>{kSaveQuestion});
         const char* values[] = {"float:12.34", "float:2.5", "float:1.0", "float:2.5"};
         for (int i = 0; i < 4; ++i)
-            EXPECT_EQ(Cell(c.cells[i]), values[i]) << c.byRows << " " << c.cells[i];
+            EXPECT_EQ(Cell(c.cells[i]), values[i]) << c.workbook << " " << c.byRows << " " << c.cells[i];
     }
 }
 

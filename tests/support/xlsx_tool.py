@@ -5,6 +5,8 @@
                                 styles, defined names, formulas, merged cells and a calcChain part
   xlsx_tool.py handmade PATH    a small package written by hand: prefixed XML, absolute part
                                 targets, rows and cells without numbers, shared and array formulas
+  xlsx_tool.py unordered PATH   the same package with the sheet "Data", whose rows are stored in the
+                                order 9, 1, 3 and the cells of row 1 in the order B, A
   xlsx_tool.py dump PATH        every sheet cell: sheet!cell, value type and value, style
   xlsx_tool.py set PATH SHEET CELL TEXT   puts a text into a cell, as another program would
   xlsx_tool.py parts PATH       every package part with a digest of its bytes
@@ -139,6 +141,24 @@ def handmade(path):
             z.writestr(name, text)
 
 
+UNORDERED_SHEET = (
+    '<?xml version="1.0" encoding="UTF-8"?>'
+    '<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">'
+    '<dimension ref="A1:D9"/><sheetData>'
+    '<row r="9"><c r="A9"><v>9</v></c></row>'
+    '<row r="1"><c r="B1"><v>2</v></c><c r="A1"><v>1</v></c></row>'
+    '<row r="3"><c r="C3"><v>5</v></c><c r="D3"><f>C3*2</f><v>10</v></c></row>'
+    '</sheetData></worksheet>')
+
+
+def unordered(path):
+    with zipfile.ZipFile(path, 'w', zipfile.ZIP_DEFLATED) as z:
+        for name, text in HANDMADE.items():
+            if name == 'xl/worksheets/sheet1.xml':
+                text = UNORDERED_SHEET
+            z.writestr(name, text.replace('name="Hand"', 'name="Data"'))
+
+
 def dump(path):
     from openpyxl import load_workbook
     wb = load_workbook(path)
@@ -175,4 +195,4 @@ def part(path, name):
 
 if __name__ == '__main__':
     command = sys.argv[1]
-    {'rich': rich, 'handmade': handmade, 'dump': dump, 'set': set_cell, 'parts': parts, 'part': part}[command](*sys.argv[2:])
+    {'rich': rich, 'handmade': handmade, 'unordered': unordered, 'dump': dump, 'set': set_cell, 'parts': parts, 'part': part}[command](*sys.argv[2:])

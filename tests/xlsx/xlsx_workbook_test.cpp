@@ -1,16 +1,17 @@
-#include "platform/xlsx_workbook.h"
 #include "support/xlsx_fixture.h"
+#include "xlsx/excel_objects.h"
 
 #include <clocale>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sys/stat.h>
 
-using platform::CellRef;
-using platform::ParseCellRef;
-using platform::SpreadsheetError;
-using platform::XlsxWorkbook;
+using xlsx::CellRef;
+using xlsx::ParseCellRef;
+using xlsx::SpreadsheetError;
+using xlsx::XlsxWorkbook;
 
 namespace {
 
@@ -70,7 +71,7 @@ TEST(CellRefTest, ParsesAndFormatsAddressesInsideTheGrid) {
                                      {CellRef{702, 9}, "ZZ9"},
                                      {CellRef{703, 9}, "AAA9"},
                                      {CellRef{16384, 3}, "XFD3"}})
-        EXPECT_EQ(platform::FormatCellRef(cell), text);
+        EXPECT_EQ(xlsx::FormatCellRef(cell), text);
 }
 
 class XlsxWorkbookTest : public ::testing::Test {
@@ -230,6 +231,24 @@ TEST_F(XlsxWorkbookTest, UnusualButValidPackagesAreWrittenInTheirOwnForm) {
     EXPECT_EQ(after.at("Hand!B3").substr(0, 11), "str:'=A3*2'");
     EXPECT_EQ(after.at("Hand!C2").substr(0, 5), "int:6");
     EXPECT_EQ(after.at("Hand!D2").substr(0, 7), "str:'x'");
+
+    // Rows stored as 9, 1, 3 and the cells of row 1 as B, A: each row and cell is written once,
+    // in order, and what was there stays.
+    MakeWorkbook("unordered", m_path);
+    book = XlsxWorkbook::Open(m_path);
+    for (int row : {2, 3, 4, 1})
+        book->SetCellValue(0, {3, row}, "7.5");
+    book->Save();
+    const std::string unordered = PartText(m_path, "xl/worksheets/sheet1.xml");
+    EXPECT_TRUE(Ascending(CellOrder(unordered))) << unordered;
+    const auto read = DumpWorkbook(m_path);
+    for (const char* cell : {"Data!C1", "Data!C2", "Data!C3", "Data!C4"})
+        EXPECT_EQ(read.at(cell).substr(0, 9), "float:7.5") << cell;
+    for (const auto& [cell, value] : {std::pair{"Data!A9", "int:9"},
+                                      {"Data!A1", "int:1"},
+                                      {"Data!B1", "int:2"},
+                                      {"Data!D3", "str:'=C3*2'"}})
+        EXPECT_EQ(read.at(cell).substr(0, std::strlen(value)), value) << cell;
 }
 
 TEST_F(XlsxWorkbookTest, CellsThatFormulasOrTablesOwnAreRefusedAndTheFileKept) {
@@ -239,7 +258,7 @@ TEST_F(XlsxWorkbookTest, CellsThatFormulasOrTablesOwnAreRefusedAndTheFileKept) {
     // The first cell of a shared formula, the first cell of an array formula, a cell inside it.
     for (const CellRef cell : {CellRef{2, 1}, CellRef{3, 1}, CellRef{3, 2}}) {
         const auto write = [&] { book->SetCellValue(0, cell, "1"); };
-        EXPECT_EQ(Code(write), platform::kSpreadsheetFailure) << platform::FormatCellRef(cell);
+        EXPECT_EQ(Code(write), xlsx::kSpreadsheetFailure) << xlsx::FormatCellRef(cell);
     }
     EXPECT_TRUE(book->Saved());
     book->Save();
@@ -249,7 +268,7 @@ TEST_F(XlsxWorkbookTest, CellsThatFormulasOrTablesOwnAreRefusedAndTheFileKept) {
     MakeWorkbook("rich", m_path);
     book = XlsxWorkbook::Open(m_path);
     const auto heading = [&] { book->SetCellValue(kThird, {11, 1}, "x"); };
-    EXPECT_EQ(Code(heading), platform::kSpreadsheetFailure);
+    EXPECT_EQ(Code(heading), xlsx::kSpreadsheetFailure);
     book->SetCellValue(kThird, {11, 2}, "3");
     book->Save();
     EXPECT_EQ(DumpWorkbook(m_path).at("Third!K2").substr(0, 5), "int:3");
@@ -283,7 +302,7 @@ TEST_F(XlsxWorkbookTest, DamagedFilesGiveAClearFailure) {
                 book->LoadSheet(i);
             ADD_FAILURE() << c.name << " opened";
         } catch (const SpreadsheetError& error) {
-            EXPECT_EQ(error.Code(), platform::kSpreadsheetFailure) << c.name;
+            EXPECT_EQ(error.Code(), xlsx::kSpreadsheetFailure) << c.name;
             EXPECT_NE(std::string(error.what()).find(path), std::string::npos) << error.what();
         }
     }
@@ -319,6 +338,12 @@ TEST_F(XlsxWorkbookTest, DamagedPartsAreFoundWhenTheSheetIsTaken) {
         {"xl/worksheets/sheet1.xml", "<worksheet><sheetData><row r='0'/></sheetData></worksheet>", true},
         {"xl/worksheets/sheet1.xml", "<worksheet><sheetData><row><c r='1A'/></row></sheetData></worksheet>",
          true},
+        {"xl/worksheets/sheet1.xml",
+         "<worksheet><sheetData><row r='2'/><row/><row r='3'/></sheetData></worksheet>", true},
+        {"xl/worksheets/sheet1.xml",
+         "<worksheet><sheetData><row><c r='B1'/><c/><c r='C1'/></row></sheetData></worksheet>", true},
+        {"xl/worksheets/sheet1.xml",
+         "<worksheet><sheetData><row r='2'><c r='A3'/></row></sheetData></worksheet>", true},
         {"xl/workbook.xml", "-", false},
         {"xl/workbook.xml", "<workbook/>", false},
         {"xl/_rels/workbook.xml.rels", "-", false},
@@ -337,8 +362,59 @@ TEST_F(XlsxWorkbookTest, DamagedPartsAreFoundWhenTheSheetIsTaken) {
             continue;
         }
         EXPECT_TRUE(c.opens) << c.part << " " << c.text;
-        EXPECT_EQ(Code([&] { book->LoadSheet(0); }), platform::kSpreadsheetFailure)
-            << c.part << " " << c.text;
+        try {
+            book->LoadSheet(0);
+            ADD_FAILURE() << c.part << " " << c.text;
+        } catch (const SpreadsheetError& error) {
+            EXPECT_EQ(error.Code(), xlsx::kSpreadsheetFailure) << c.text;
+            EXPECT_NE(std::string(error.what()).find("of '" + path + "'"), std::string::npos) << error.what();
+        }
+    }
+}
+
+TEST_F(XlsxWorkbookTest, WorkbooksBeyondTheSizeBoundAreRefusedBeforeUnpacking) {
+    MakeWorkbook("handmade", m_path);
+    // "bomb": a part of 101 MB of blanks, packed into a small file. "liar": the sheet's entry in the
+    // directory claims 3 GB that the file does not hold; read before the check, it would be found
+    // damaged instead.
+    const std::string script = "import zipfile,struct,sys\n"
+                               "kind,src,dst=sys.argv[1:]\n"
+                               "zin=zipfile.ZipFile(src);zout=zipfile.ZipFile(dst,'w',zipfile.ZIP_DEFLATED)\n"
+                               "[zout.writestr(i.filename,zin.read(i.filename)) for i in zin.infolist()]\n"
+                               "if kind=='bomb': zout.writestr('xl/media/blank.bin',b' '*101000000)\n"
+                               "zout.close()\n"
+                               "if kind=='liar':\n"
+                               "  data=bytearray(open(dst,'rb').read());name=b'xl/worksheets/sheet1.xml'\n"
+                               "  for sig,size,name_at in ((b'PK\\3\\4',22,30),(b'PK\\1\\2',24,46)):\n"
+                               "    i=data.find(sig)\n"
+                               "    while data[i+name_at:i+name_at+len(name)]!=name: i=data.find(sig,i+1)\n"
+                               "    data[i+size:i+size+4]=struct.pack('<I',3000000000)\n"
+                               "  open(dst,'wb').write(data)\n";
+    WriteBytes(m_dir.File("grow.py"), script);
+    const std::string sparse = m_dir.File("sparse.xlsx");
+    std::filesystem::copy_file(m_path, sparse);
+    std::filesystem::resize_file(sparse, 101'000'000);
+    const struct {
+        std::string file;
+        const char* says;
+    } cases[] = {
+        {m_dir.File("bomb.xlsx"), "': it unpacks to 102 MB, more than the 100 MB that Pondra opens."},
+        {m_dir.File("liar.xlsx"), "': it unpacks to 3001 MB, more than the 100 MB that Pondra opens."},
+        {sparse, "': it is larger than 100 MB, the largest workbook that Pondra opens."},
+    };
+    for (const auto& c : cases) {
+        const std::string kind = std::filesystem::path(c.file).stem();
+        const std::string command =
+            "/usr/bin/python3 " + m_dir.File("grow.py") + " " + kind + " " + m_path + " " + c.file;
+        if (kind != "sparse") {
+            ASSERT_EQ(std::system(command.c_str()), 0);
+        }
+        try {
+            XlsxWorkbook::Open(c.file);
+            ADD_FAILURE() << kind << " opened";
+        } catch (const SpreadsheetError& error) {
+            EXPECT_EQ(error.what(), "Cannot open the workbook '" + c.file + c.says);
+        }
     }
 }
 
@@ -353,7 +429,7 @@ TEST_F(XlsxWorkbookTest, AFailedSaveLeavesTheOldFileAndCanBeRepeated) {
 
     // The folder is gone: nothing can be written, and the workbook stays unsaved in memory.
     std::filesystem::rename(folder, m_dir.File("away"));
-    EXPECT_EQ(Code([&] { book->Save(); }), platform::kSpreadsheetFailure);
+    EXPECT_EQ(Code([&] { book->Save(); }), xlsx::kSpreadsheetFailure);
     EXPECT_FALSE(book->Saved());
     std::filesystem::rename(m_dir.File("away"), folder);
 
@@ -388,31 +464,31 @@ TEST_F(XlsxWorkbookTest, ChangesThatAnotherProgramSavedMeanwhileAreKept) {
                                "del wb['Third']\nwb.save(sys.argv[1])\n";
     WriteBytes(m_dir.File("drop.py"), script);
     ASSERT_EQ(std::system(("/usr/bin/python3 " + m_dir.File("drop.py") + " " + m_path).c_str()), 0);
-    EXPECT_EQ(Code([&] { book->Save(); }), platform::kSpreadsheetFailure);
+    EXPECT_EQ(Code([&] { book->Save(); }), xlsx::kSpreadsheetFailure);
     EXPECT_FALSE(book->Saved());
 }
 
 TEST_F(XlsxWorkbookTest, SheetsOpenThroughTheObjectModel) {
     MakeWorkbook("rich", m_path);
-    platform::ExcelApplication app;
-    EXPECT_EQ(Code([&] { app.GetWorkbooks(); }), platform::kSpreadsheetNoObjectError);
+    xlsx::ExcelApplication app;
+    EXPECT_EQ(Code([&] { app.GetWorkbooks(); }), xlsx::kSpreadsheetNoObjectError);
     ASSERT_TRUE(app.CreateDispatch());
     EXPECT_TRUE(app.GetActiveSheet().IsEmpty());
     EXPECT_TRUE(app.GetActiveWorkbook().IsEmpty());
-    platform::ExcelWorkbook book = app.GetWorkbooks().Open(m_path);
+    xlsx::ExcelWorkbook book = app.GetWorkbooks().Open(m_path);
     EXPECT_EQ(app.GetCaption(), "Pondra workbook - book.xlsx");
-    platform::ExcelSheets sheets = book.GetSheets();
+    xlsx::ExcelSheets sheets = book.GetSheets();
     EXPECT_EQ(sheets.GetCount(), 4);
     EXPECT_FALSE(app.GetActiveSheet().IsEmpty());
     EXPECT_EQ(app.GetActiveWorkbook().Dispatch(), book.Dispatch());
     for (long index : {0L, 5L, -1L})
-        EXPECT_EQ(Code([&] { sheets.GetItem(index); }), platform::kSpreadsheetSubscriptError) << index;
-    EXPECT_EQ(Code([&] { sheets.GetItem(3); }), platform::kSpreadsheetNotSupportedError);
+        EXPECT_EQ(Code([&] { sheets.GetItem(index); }), xlsx::kSpreadsheetSubscriptError) << index;
+    EXPECT_EQ(Code([&] { sheets.GetItem(3); }), xlsx::kSpreadsheetNotSupportedError);
 
-    platform::ExcelWorksheet third = sheets.GetItem(4);
+    xlsx::ExcelWorksheet third = sheets.GetItem(4);
     third.GetRange("C1", "D2").SetValue("x");
-    EXPECT_EQ(Code([&] { third.GetRange("B0", "B0"); }), platform::kSpreadsheetFailure);
-    EXPECT_EQ(Code([&] { third.GetRange("A1", "XFD1048576"); }), platform::kSpreadsheetFailure);
+    EXPECT_EQ(Code([&] { third.GetRange("B0", "B0"); }), xlsx::kSpreadsheetFailure);
+    EXPECT_EQ(Code([&] { third.GetRange("A1", "XFD1048576"); }), xlsx::kSpreadsheetFailure);
     book.SetSaved(true);
     book.Save();
     const auto after = DumpWorkbook(m_path);
@@ -425,5 +501,5 @@ TEST_F(XlsxWorkbookTest, SheetsOpenThroughTheObjectModel) {
     app.ReleaseDispatch();
     book.ReleaseDispatch();
     EXPECT_EQ(ReadBytes(m_path), bytes);
-    EXPECT_EQ(Code([&] { book.Save(); }), platform::kSpreadsheetNoObjectError);
+    EXPECT_EQ(Code([&] { book.Save(); }), xlsx::kSpreadsheetNoObjectError);
 }
