@@ -124,8 +124,13 @@ WorkbookParts::WorkbookParts(std::vector<PackagePart> parts) : m_parts(std::move
         const std::string id = RelationshipIdOf(node);
         auto rel = std::find_if(relationships.begin(), relationships.end(),
                                 [&](const Relationship& r) { return r.id == id; });
+        const std::string name = node.attribute("name").value();
         if (rel == relationships.end() || rel->target.empty())
-            Unusable("the sheet " + std::string(node.attribute("name").value()) + " has no part");
+            Unusable("the sheet " + name + " has no part");
+        // Cells written to one of two sheets that share a part would be lost to the other's.
+        for (const SheetEntry& other : m_sheets)
+            if (Lower(other.part) == Lower(rel->target))
+                Unusable("the sheets " + other.name + " and " + Latin1(name) + " share one part");
         m_sheets.push_back(
             {Latin1(node.attribute("name").value()), rel->target, EndsWith(rel->type, "/worksheet")});
     }

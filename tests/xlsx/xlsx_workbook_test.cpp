@@ -346,6 +346,10 @@ TEST_F(XlsxWorkbookTest, DamagedPartsAreFoundWhenTheSheetIsTaken) {
          "<worksheet><sheetData><row r='2'><c r='A3'/></row></sheetData></worksheet>", true},
         {"xl/workbook.xml", "-", false},
         {"xl/workbook.xml", "<workbook/>", false},
+        {"xl/workbook.xml",
+         "<workbook xmlns:r='r'><sheets><sheet name='A' r:id='rIdA'/><sheet name='B' "
+         "r:id='rIdA'/></sheets></workbook>",
+         false},
         {"xl/_rels/workbook.xml.rels", "-", false},
         {"[Content_Types].xml", "<nope/>", false},
     };
