@@ -38,8 +38,11 @@ const ProfileValue kWindowValues[] = {
 
 } // namespace
 
-CPondraDocManager::CPondraDocManager() {
+// The base class is initialised here, not by its own constructor: a constructor calls only its own
+// class's OnCreateFileHistory, which would keep nine files.
+CPondraDocManager::CPondraDocManager() : wxDocManager(0, false) {
     SetMaxDocsOpen(1);
+    Initialize();
 }
 
 wxFileHistory* CPondraDocManager::OnCreateFileHistory() {

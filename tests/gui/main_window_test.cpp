@@ -246,7 +246,7 @@ TEST_F(WindowTest, AboutShowsItsBox) {
     EXPECT_EQ(titles, std::vector<std::string>{"About"});
 }
 
-TEST_F(WindowTest, DocumentTextIsKeptByteForByteAndNeverAsksToBeSaved) {
+TEST_F(WindowTest, DocumentTextIsKeptByteForByteNeverAsksToBeSavedAndFourRecentFilesAreKept) {
     ASSERT_TRUE(StartWithDefaults());
     CPondraView* view = Frame()->GetView();
     ASSERT_NE(view, nullptr);
@@ -297,6 +297,18 @@ TEST_F(WindowTest, DocumentTextIsKeptByteForByteAndNeverAsksToBeSaved) {
     fileMenu = Frame()->GetMenuBar()->GetMenu(0);
     ASSERT_NE(fileMenu->FindItem(wxID_FILE1), nullptr);
     EXPECT_TRUE(Contains(ToBytes(fileMenu->FindItem(wxID_FILE1)->GetItemLabel()), "readings.txt"));
+
+    // The list keeps the four files opened last, the newest first.
+    for (int i = 1; i <= 5; ++i) {
+        const std::string other = m_dir.string() + "/other" + std::to_string(i) + ".txt";
+        WriteFile(other, "x");
+        ASSERT_NE(wxGetApp().GetDocManager()->CreateDocument(FromBytes(other), wxDOC_SILENT), nullptr);
+    }
+    EXPECT_EQ(wxGetApp().GetDocManager()->GetHistoryFilesCount(), 4u);
+    EXPECT_NE(fileMenu->FindItem(wxID_FILE4), nullptr);
+    EXPECT_EQ(fileMenu->FindItem(wxID_FILE5), nullptr);
+    ASSERT_NE(fileMenu->FindItem(wxID_FILE1), nullptr);
+    EXPECT_TRUE(Contains(ToBytes(fileMenu->FindItem(wxID_FILE1)->GetItemLabel()), "other5.txt"));
 }
 
 TEST_F(WindowTest, PrintPreviewPaginatesTheText) {
