@@ -17,6 +17,7 @@
 
 class CPondraView;
 class CScaleMessageBox;
+enum class ScaleBoxKind;
 class FrameExcelOutput;
 struct Device;
 class wxHtmlHelpController;
@@ -81,7 +82,7 @@ public:
     void RecomputeTimerInterval();
     bool IsGetTimerRunning() const;
     // Shows a message about scales; while such a box is open the message is added to it instead.
-    void ShowScaleMessage(const std::string& message);
+    void ShowScaleMessage(const std::string& message, ScaleBoxKind kind);
     // The text of the open scale message box, "" when none is open.
     std::string GetOpenScaleBoxText() const;
     // Types the line into the focused window (output mode "Link").

@@ -117,7 +117,7 @@ void CMainFrame::StartTransfer() {
         }
     }
     if (!report.empty())
-        ShowScaleMessage(report);
+        ShowScaleMessage(report, ScaleBoxKind::kStartReport);
 }
 
 void CMainFrame::StartScale(Device* dev, bool first) {
@@ -329,19 +329,19 @@ void CMainFrame::OnScaleError(std::uintptr_t wParam, std::intptr_t code) {
     }
     const std::string message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
     dev->m_sessionState = kSessionError;
-    ShowScaleMessage(message);
+    ShowScaleMessage(message, ScaleBoxKind::kScaleError);
 }
 
-void CMainFrame::ShowScaleMessage(const std::string& message) {
+void CMainFrame::ShowScaleMessage(const std::string& message, ScaleBoxKind kind) {
     // A window on its way out shows nothing: the box would be destroyed with it while still open.
     if (IsBeingDeleted() || wxPendingDelete.Member(this))
         return;
     if (m_scaleBox) {
         if (const auto grown = GrowScaleErrorText(m_scaleBox->GetText(), message))
-            m_scaleBox->SetText(*grown);
+            m_scaleBox->SetText(*grown, kind);
         return;
     }
-    CScaleMessageBox box(this, message);
+    CScaleMessageBox box(this, message, kind);
     m_scaleBox = &box;
     box.ShowModal();
     m_scaleBox = nullptr;

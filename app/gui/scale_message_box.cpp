@@ -8,23 +8,39 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-CScaleMessageBox::CScaleMessageBox(wxWindow* parent, const std::string& text)
+namespace {
+wxBitmap IconOf(ScaleBoxKind kind) {
+    return wxArtProvider::GetBitmap(kind == ScaleBoxKind::kScaleError ? wxART_ERROR : wxART_WARNING,
+                                    wxART_MESSAGE_BOX);
+}
+} // namespace
+
+CScaleMessageBox::CScaleMessageBox(wxWindow* parent, const std::string& text, ScaleBoxKind kind)
     : wxDialog(parent, wxID_ANY, "Pondra", wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE) {
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new wxStaticBitmap(this, wxID_ANY, wxArtProvider::GetBitmap(wxART_ERROR, wxART_MESSAGE_BOX)), 0,
-             wxALL, 10);
+    m_icon = new wxStaticBitmap(this, wxID_ANY, IconOf(kind));
+    row->Add(m_icon, 0, wxALL, 10);
     m_label = new wxStaticText(this, wxID_ANY, wxString());
     row->Add(m_label, 1, wxALL | wxEXPAND, 10);
     top->Add(row, 1, wxEXPAND);
     top->Add(CreateButtonSizer(wxOK | wxCANCEL), 0, wxALL | wxALIGN_RIGHT, 10);
+    m_cancel = static_cast<wxButton*>(FindWindow(wxID_CANCEL));
     SetSizer(top);
-    SetText(text);
+    SetText(text, kind);
 }
 
-void CScaleMessageBox::SetText(const std::string& text) {
+bool CScaleMessageBox::OffersCancel() const {
+    return m_cancel && m_cancel->IsShown();
+}
+
+void CScaleMessageBox::SetText(const std::string& text, ScaleBoxKind kind) {
     m_text = text;
     m_label->SetLabelText(FromBytes(text));
+    if (OffersCancel() != (kind == ScaleBoxKind::kScaleError)) {
+        m_icon->SetBitmap(IconOf(kind));
+        m_cancel->Show(kind == ScaleBoxKind::kScaleError);
+    }
     GetSizer()->SetSizeHints(this);
     Fit();
     if (IsShown())

@@ -5,15 +5,25 @@
 #include <string>
 #include <wx/dialog.h>
 
+class wxButton;
+class wxStaticBitmap;
 class wxStaticText;
+
+// A start's report of the links that failed to open offers nothing to choose: OK and a warning. A
+// failure of a running scale is an error box with OK and Cancel; a report that such a failure grows
+// becomes one.
+enum class ScaleBoxKind { kStartReport, kScaleError };
 
 class CScaleMessageBox : public wxDialog {
 public:
-    CScaleMessageBox(wxWindow* parent, const std::string& text);
+    CScaleMessageBox(wxWindow* parent, const std::string& text, ScaleBoxKind kind);
     const std::string& GetText() const { return m_text; }
-    void SetText(const std::string& text);
+    void SetText(const std::string& text, ScaleBoxKind kind);
+    bool OffersCancel() const;
 
 private:
     std::string m_text;
+    wxStaticBitmap* m_icon = nullptr;
     wxStaticText* m_label = nullptr;
+    wxButton* m_cancel = nullptr;
 };

@@ -16,7 +16,8 @@
 #include <string>
 #include <vector>
 
-// Ends every scale message box that opens, noting its text at the moment it is ended.
+// Ends every scale message box that opens, noting its text, and whether it offers Cancel, at the
+// moment it is ended.
 class ScaleBoxCloser {
 public:
     // `settle` ticks of 20 ms pass before a box is ended, so that later errors can reach it.
@@ -28,12 +29,15 @@ public:
             m_ticks = 0;
             m_texts.push_back(text);
             for (wxWindow* window : wxTopLevelWindows)
-                if (auto* box = dynamic_cast<CScaleMessageBox*>(window); box && box->IsModal())
+                if (auto* box = dynamic_cast<CScaleMessageBox*>(window); box && box->IsModal()) {
+                    m_offersCancel.push_back(box->OffersCancel());
                     box->EndModal(wxID_OK);
+                }
         });
         m_timer.Start(20);
     }
     const std::vector<std::string>& Texts() const { return m_texts; }
+    const std::vector<bool>& OffersCancel() const { return m_offersCancel; }
 
 private:
     CMainFrame* m_frame;
@@ -41,6 +45,7 @@ private:
     int m_ticks = 0;
     wxTimer m_timer;
     std::vector<std::string> m_texts;
+    std::vector<bool> m_offersCancel;
 };
 
 class TransferTest : public WindowTest {

@@ -114,10 +114,13 @@ TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
     scale.Attach(Scale(1));
     scale.Run({sim::Send(kFrame1), sim::Silent()});
     g_RunMode = "Command";
-    ScaleBoxCloser closer(Frame());
-    Command(ID_TRANSFER_START);
-    ASSERT_EQ(closer.Texts().size(), 1u);
-    EXPECT_EQ(closer.Texts()[0], "Scale Scale01: Error opening /dev/pondra-no-such-port");
+    {
+        ScaleBoxCloser closer(Frame());
+        Command(ID_TRANSFER_START);
+        ASSERT_EQ(closer.Texts().size(), 1u);
+        EXPECT_EQ(closer.Texts()[0], "Scale Scale01: Error opening /dev/pondra-no-such-port");
+        EXPECT_EQ(closer.OffersCancel(), std::vector<bool>{false}); // nothing to choose: OK only
+    }
     // The second scale started as the first of the transfer: hotkey, timer and log are set up.
     EXPECT_TRUE(Scale(1)->m_worker);
     EXPECT_FALSE(Scale(0)->m_worker);
@@ -167,8 +170,20 @@ TEST_F(TransferTest, ErrorsWhileTheBoxIsOpenGrowItToEightLines) {
         "Scale Scale08: Read data failed. Please check scale and computer connection and Run Mode Setting.\n"
         "\nToo many scale errors - not reporting any more.";
     EXPECT_EQ(closer.Texts()[0], expected);
+    EXPECT_EQ(closer.OffersCancel(), std::vector<bool>{true});
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(Scale(i)->m_sessionState, kSessionError) << i;
+}
+
+TEST_F(TransferTest, AStartReportThatAScaleErrorGrowsBecomesAnErrorBox) {
+    TheFrameNotifier().PostMessage(WM_SCALE_STATUS, 0, kStatusReadError); // handled while the box is open
+    ScaleBoxCloser closer(Frame(), 10);
+    Frame()->ShowScaleMessage("Scale Scale02: Error opening COM9", ScaleBoxKind::kStartReport);
+    ASSERT_EQ(closer.Texts().size(), 1u);
+    EXPECT_EQ(closer.Texts()[0],
+              "Scale Scale02: Error opening COM9\nScale Scale01: Read data failed. Please check "
+              "scale and computer connection and Run Mode Setting.");
+    EXPECT_EQ(closer.OffersCancel(), std::vector<bool>{true});
 }
 
 TEST_F(TransferTest, StoppedScaleIsSilentAndUnknownScalesAreIgnored) {
