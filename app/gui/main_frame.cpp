@@ -25,6 +25,7 @@
 #include <wx/menu.h>
 #include <wx/statusbr.h>
 #include <wx/stdpaths.h>
+#include <wx/sysopt.h>
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
@@ -329,8 +330,15 @@ void CMainFrame::ShowHelp() {
     if (!m_helpLoaded) {
         bool loaded = false;
         if (path.FileExists()) {
-            static const bool archivesReadable = (wxFileSystem::AddHandler(new wxArchiveFSHandler), true);
-            (void)archivesReadable;
+            static const bool readable = [] {
+                wxFileSystem::AddHandler(new wxArchiveFSHandler);
+                // The book's pages are HTML whatever the desktop's file types say of ".htm" (some
+                // call it XHTML, which the viewer would show as plain text): the viewer takes the
+                // page types from its own list.
+                wxSystemOptions::SetOption("filesys.no-mimetypesmanager", 1);
+                return true;
+            }();
+            (void)readable;
             if (!m_help)
                 m_help = new wxHtmlHelpController(wxHF_DEFAULT_STYLE, this);
             wxLogNull quiet; // a damaged book is reported below, not by the library's log window

@@ -9,6 +9,9 @@
 #include "app/gui_base/text.h"
 
 #include <wx/config.h>
+#include <wx/html/helpfrm.h>
+#include <wx/html/helpwnd.h>
+#include <wx/html/htmlwin.h>
 #include <wx/menu.h>
 #include <wx/print.h>
 #include <wx/textctrl.h>
@@ -21,6 +24,16 @@ namespace {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// The targets of the links of a parsed page, in their order, each once per link.
+void CollectLinks(const wxHtmlCell* cell, std::vector<wxString>* links) {
+    for (; cell; cell = cell->GetNext()) {
+        if (const wxHtmlLinkInfo* link = cell->GetLink();
+            link && (links->empty() || links->back() != link->GetHref()))
+            links->push_back(link->GetHref());
+        CollectLinks(cell->GetFirstChild(), links);
+    }
 }
 
 } // namespace
@@ -228,11 +241,24 @@ TEST_F(WindowTest, HelpOpensTheBookOrSaysItIsMissing) {
     EXPECT_EQ(m_boxes[0], "Help file is not found");
     EXPECT_EQ(m_boxCaptions[0], "Pondra");
 
-    const std::size_t windows = wxTopLevelWindows.GetCount();
     Frame()->SetHelpFile(PONDRA_HELP_BOOK);
     Command(ID_HELP_FINDER);
     EXPECT_EQ(m_boxes.size(), 1u);
-    EXPECT_GT(wxTopLevelWindows.GetCount(), windows);
+    wxHtmlWindow* page = nullptr;
+    for (wxWindow* window : wxTopLevelWindows)
+        if (auto* help = dynamic_cast<wxHtmlHelpFrame*>(window))
+            page = help->GetHelpWindow()->GetHtmlWindow();
+    ASSERT_NE(page, nullptr);
+    // The page is read as HTML: it has its title and its links, and a link leads to its page.
+    EXPECT_EQ(page->GetOpenedPageTitle(), "Pondra Manual");
+    std::vector<wxString> links;
+    CollectLinks(page->GetInternalRepresentation(), &links);
+    EXPECT_EQ(links, (std::vector<wxString>{"start.htm", "settings.htm", "transfer.htm", "output.htm",
+                                            "files.htm"}));
+    ASSERT_FALSE(links.empty());
+    page->LoadPage(links.front());
+    Pump();
+    EXPECT_EQ(page->GetOpenedPageTitle(), "Getting started");
 }
 
 TEST_F(WindowTest, AboutShowsItsBox) {
