@@ -27,7 +27,7 @@ TEST(PingDlg, RunsFourEchoesAndRetryAppendsAnotherRun) {
     EXPECT_FALSE(dlg->RetryButton()->IsEnabled());
 
     const auto output = [&] { return dlg->Output()->GetValue(); };
-    if (!PumpUntil([&] { return dlg->RetryButton()->IsEnabled() || output().Contains("WSAError"); }, 20s))
+    if (!PumpUntil([&] { return dlg->RetryButton()->IsEnabled() || output().Contains("WSAError"); }, 30s))
         FAIL() << "the run did not end: " << output();
     if (output().Contains("socket() - WSAError"))
         GTEST_SKIP() << "no ICMP socket on this machine: " << output();
@@ -42,7 +42,7 @@ TEST(PingDlg, RunsFourEchoesAndRetryAppendsAnotherRun) {
     // Retry starts a second run below the first; the output is never cleared.
     Click(dlg.get(), CPingDlg::IDC_RETRY);
     EXPECT_FALSE(dlg->RetryButton()->IsEnabled());
-    ASSERT_TRUE(PumpUntil([&] { return dlg->RetryButton()->IsEnabled(); }, 20s)) << output();
+    ASSERT_TRUE(PumpUntil([&] { return dlg->RetryButton()->IsEnabled(); }, 30s)) << output();
     text = output();
     EXPECT_EQ(Count(text, "Pinging 127.0.0.1"), 2) << text;
     EXPECT_EQ(Count(text, "Reply from 127.0.0.1"), 8) << text;
@@ -57,7 +57,7 @@ TEST(PingDlg, ClosingDuringARunEndsTheWorkerPromptly) {
         auto dlg = std::make_unique<CPingDlg>();
         dlg->m_address = "127.0.0.1";
         OpenModeless(dlg.get());
-        PumpUntil([&] { return dlg->Output()->GetValue().Contains("Reply from"); }, 20s);
+        PumpUntil([&] { return dlg->Output()->GetValue().Contains("Reply from"); }, 30s);
         closed = std::chrono::steady_clock::now();
         Click(dlg.get(), CPingDlg::IDC_CLOSE);
     } // the worker is stopped and joined here; lines it still queued go with the dialog

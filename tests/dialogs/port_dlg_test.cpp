@@ -284,7 +284,7 @@ TEST_F(PortDlgTest, PingOfABlankAddressIsRefused) {
     wxString output;
     WhenOpened<CPingDlg>([&](CPingDlg& ping) {
         EXPECT_EQ(ping.GetTitle(), "Ping 0.0.0.0");
-        PumpUntil([&] { return ping.RetryButton()->IsEnabled(); }, std::chrono::seconds(10));
+        PumpUntil([&] { return ping.RetryButton()->IsEnabled(); }, std::chrono::seconds(30));
         output = ping.Output()->GetValue();
     });
     Click(m_dlg.get(), D::IDC_PING_TEST);

@@ -57,7 +57,7 @@ protected:
         return dev->m_worker && !dev->m_worker->HasEnded();
     }
     static bool PumpUntil(const std::function<bool()>& condition) {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
         while (!condition() && std::chrono::steady_clock::now() < deadline)
             Pump(1);
         return condition();

@@ -1,6 +1,7 @@
 #include "window_fixture.h"
 
 #include "app/gui/frame_notifier.h"
+#include "support/wait.h"
 
 #include <atomic>
 #include <thread>
@@ -27,7 +28,7 @@ public:
 };
 
 void PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 500 && !done(); ++i) {
+    for (int i = 0; i < 2000 && !done(); ++i) {
         wxTheApp->ProcessPendingEvents();
         wxMilliSleep(5);
     }
@@ -62,11 +63,13 @@ TEST(FrameNotifierTest, WorkerWaitsUntilItsBoxWasShownAndIsReleasedWhenTheWindow
     Receiver receiver(notifier);
     notifier.SetTarget(&receiver);
     std::atomic<bool> returned{false};
+    std::atomic<pid_t> thread{0};
     std::thread worker([&] {
+        thread = sim::ThisThread();
         notifier.ShowMessageBoxAndWait("Scale A: Please reset scale weight!");
         returned = true;
     });
-    wxMilliSleep(50);
+    EXPECT_TRUE(sim::WaitUntilBlocked(thread, sim::Blocked::InPollOrFutex));
     EXPECT_FALSE(returned); // nothing has shown the box yet
     PumpUntil([&] { return returned.load(); });
     worker.join();
@@ -74,11 +77,13 @@ TEST(FrameNotifierTest, WorkerWaitsUntilItsBoxWasShownAndIsReleasedWhenTheWindow
 
     // A box still waiting when the window goes away no longer holds its worker.
     returned = false;
+    thread = 0;
     std::thread waiting([&] {
+        thread = sim::ThisThread();
         notifier.ShowMessageBoxAndWait("Scale A: Receiving error signal from scale!");
         returned = true;
     });
-    wxMilliSleep(50);
+    EXPECT_TRUE(sim::WaitUntilBlocked(thread, sim::Blocked::InPollOrFutex));
     notifier.SetTarget(nullptr);
     waiting.join();
     EXPECT_TRUE(returned);

@@ -74,9 +74,9 @@ protected:
     std::string ViewText() { return Frame()->GetView()->GetText(); }
     static Device* Scale(int i) { return g_DeviceList[i].get(); }
 
-    // Pumps events until the condition holds or the time is up.
+    // Pumps events until the condition holds or the time is up (generous, for a busy machine).
     static bool PumpUntil(const std::function<bool()>& condition,
-                          std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+                          std::chrono::milliseconds limit = std::chrono::seconds(30)) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         while (!condition()) {
             if (std::chrono::steady_clock::now() > deadline)

@@ -8,14 +8,33 @@
 #include "platform/virtual_keys.h"
 #include "platform/x11_keyboard.h"
 #include "support/sim_scale.h"
+#include "support/wait.h"
 #include "support/x11_target_window.h"
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
 namespace {
 
 using namespace std::chrono_literals;
+
+// Passes the workers' messages on to the window and counts them as they are queued, so that a test
+// can wait until a worker has announced its readings while the window is busy elsewhere.
+class CountingRelay : public wxEvtHandler {
+public:
+    explicit CountingRelay(wxEvtHandler* window) : m_window(window) { TheFrameNotifier().SetTarget(this); }
+    ~CountingRelay() override { TheFrameNotifier().SetTarget(m_window); }
+    void QueueEvent(wxEvent* event) override {
+        ++m_queued;
+        m_window->QueueEvent(event);
+    }
+    int Queued() const { return m_queued; }
+
+private:
+    wxEvtHandler* m_window;
+    std::atomic<int> m_queued{0};
+};
 
 // Two TR-70 readings: net and tare, then a net weight alone (the tare keeps its value).
 const char kFrame1[] = "0  +0012.345\r4  +0002.500\r\r\n";
@@ -83,7 +102,7 @@ TEST_F(TransferTest, GetFromTheMenuTheHotkeyAndTheTimer) {
     wxTimerEvent tick(stand);
     Frame()->ProcessWindowEvent(tick);
     EXPECT_TRUE(LogHas(std::string(kLine1) + kLine2 + kLine1)) << ReadFile(LogPath());
-    EXPECT_TRUE(scale.Finish(1s)) << scale.Failure();
+    EXPECT_TRUE(scale.Finish()) << scale.Failure();
 
     Command(ID_TRANSFER_STOP);
     EXPECT_FALSE(Frame()->IsGetTimerRunning());
@@ -226,9 +245,12 @@ TEST_F(TransferTest, ReadingsReceivedBeforeTheStopReachTheLogOnce) {
     scale.Attach(Scale(0));
     Command(ID_TRANSFER_START);
     // The worker announces both readings while the window is busy; then the user stops.
-    scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Silent()});
-    ASSERT_TRUE(scale.Finish(2s)) << scale.Failure();
-    std::this_thread::sleep_for(300ms);
+    {
+        CountingRelay relay(Frame());
+        scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Silent()});
+        ASSERT_TRUE(scale.Finish()) << scale.Failure();
+        ASSERT_TRUE(sim::WaitUntil([&] { return relay.Queued() >= 2; }));
+    }
     wxCommandEvent stop(wxEVT_MENU, ID_TRANSFER_STOP);
     Frame()->ProcessWindowEvent(stop);
     EXPECT_FALSE(g_LogFile.IsOpen());

@@ -24,9 +24,9 @@ public:
     std::vector<PostedMessage> Messages() const;
     std::vector<std::string> MessageBoxes() const;
     // Waits until at least `count` messages were posted; false on time-out.
-    bool WaitForCount(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    bool WaitForCount(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     // Waits for a WM_SCALE_STATUS message and returns its code, or -1 on time-out.
-    int WaitForStatus(std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    int WaitForStatus(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     void Clear();
 
 private:

@@ -38,7 +38,7 @@ Step Send(std::string_view bytes);
 Step SendRepeated(std::string_view bytes, int times);
 // Waits until the program has sent exactly these bytes next; a different byte or no byte within
 // the time-out fails the script.
-Step Expect(std::string_view bytes, std::chrono::milliseconds timeout = 3s);
+Step Expect(std::string_view bytes, std::chrono::milliseconds timeout = 10s);
 // Waits without reading or sending.
 Step Pause(std::chrono::milliseconds time);
 // Waits until the condition holds (the program has read what it must before the line goes, say);
@@ -72,7 +72,7 @@ public:
     void Run(std::vector<Step> steps);
     // Waits until the script has ended and returns true when every step succeeded. A script
     // still running after the time-out is stopped and fails.
-    bool Finish(std::chrono::milliseconds timeout = 10s);
+    bool Finish(std::chrono::milliseconds timeout = 30s);
     std::string Failure() const;
     // Every byte the scale has received so far.
     std::string Received() const;
@@ -81,7 +81,7 @@ public:
     // that has no connection yet.
     int LineFd() const { return m_lineFd; }
     // Waits until the program has connected to a TCP scale.
-    bool WaitForConnection(std::chrono::milliseconds timeout = 5s);
+    bool WaitForConnection(std::chrono::milliseconds timeout = 10s);
     // For a TCP scale that the program connects to again and again: accepts every connection made
     // since the last call without waiting, keeps the newest as the line and closes the others.
     // True when a new connection was taken.

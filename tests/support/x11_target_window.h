@@ -35,12 +35,12 @@ public:
     }
     bool Ok() const { return m_display != nullptr; }
 
-    // Reads `keyCount` key presses (other than modifiers), or what came within two seconds. Each key
+    // Reads `keyCount` key presses (other than modifiers), or what came within ten seconds. Each key
     // press adds its text; keys without text or with Ctrl or Alt add "<modifiers-keysym name>".
     std::string Collect(std::size_t keyCount) {
         std::string text;
         std::size_t keys = 0;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
         while (keys < keyCount && std::chrono::steady_clock::now() < deadline) {
             if (!XPending(m_display)) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));

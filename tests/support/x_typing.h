@@ -23,7 +23,7 @@ public:
 
     // Runs the program's events until `done` holds; false when it still does not after the limit.
     static bool Until(const std::function<bool()>& done,
-                      std::chrono::milliseconds limit = std::chrono::seconds(5));
+                      std::chrono::milliseconds limit = std::chrono::seconds(10));
 
     // Shows and raises the control's window, gives that window the X keyboard focus and the control
     // the toolkit's focus; true once the toolkit reports the control focused.
