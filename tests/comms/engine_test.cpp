@@ -165,18 +165,24 @@ TEST_P(EngineTest, StreamSynchronisesThenParsesEachLineUntilTheScaleDisappears) 
 TEST_P(EngineTest, StreamDropsFramesUntilTheReadingIsTakenAndEndsAfterTwoSilentSeconds) {
     g_parsed.takeReading = false;
     SimScale scale(GetParam());
-    Start(Engine::Stream, scale, {Send("\nA1\r\nA2\r\nA3\r\n"), Pause(300ms), Send("A4\r\n"), Silent()});
+    std::atomic<bool> taken{false};
+    Clock::time_point takenAt;
+    Start(Engine::Stream, scale,
+          {Send("\nA1\r\nA2\r\nA3\r\n"), Until([&] { return taken.load(); }), Send("A4\r\n"), Silent()});
     ASSERT_TRUE(notify->WaitForCount(1));
     // A2 and A3 came with A1: once the engine waits for more, it has dropped them.
     ASSERT_TRUE(WorkerBlocked());
     EXPECT_EQ(Parsed(), std::vector<std::string>{"A1\r\n"});
-    dev->m_readingTaken = 0; // the GUI thread has taken A1
+    takenAt = Clock::now();
+    dev->m_readingTaken = 0; // the GUI thread has taken A1; then the scale sends A4
+    taken = true;
     EXPECT_EQ(FinalCode(), kStatusReadError);
     EXPECT_EQ(Parsed(), (std::vector<std::string>{"A1\r\n", "A4\r\n"}));
-    // Two one-second read time-outs in a row after A4, which came after 0.3 s, not one. The upper
-    // bound only tells an ended session from a hanging one (ten times what is expected).
-    EXPECT_GE(SessionSeconds(), 0.3 + 2.0 - 0.05);
-    EXPECT_LT(SessionSeconds(), 23.0);
+    // Two one-second read time-outs in a row after A4, not one. The upper bound only tells an
+    // ended session from a hanging one (ten times what is expected).
+    const double afterA4 = std::chrono::duration<double>(endedAt - takenAt).count();
+    EXPECT_GE(afterA4, 2.0 - 0.01);
+    EXPECT_LT(afterA4, 20.0);
 }
 
 TEST_P(EngineTest, StreamTimesOutWhileSynchronising) {
