@@ -164,9 +164,9 @@ TEST_P(EngineTest, StreamSynchronisesThenParsesEachLineUntilTheScaleDisappears) 
 
 TEST_P(EngineTest, StreamDropsFramesUntilTheReadingIsTakenAndEndsAfterTwoSilentSeconds) {
     g_parsed.takeReading = false;
-    SimScale scale(GetParam());
-    std::atomic<bool> taken{false};
+    std::atomic<bool> taken{false}; // outlives the scale, which waits for it
     Clock::time_point takenAt;
+    SimScale scale(GetParam());
     Start(Engine::Stream, scale,
           {Send("\nA1\r\nA2\r\nA3\r\n"), Until([&] { return taken.load(); }), Send("A4\r\n"), Silent()});
     ASSERT_TRUE(notify->WaitForCount(1));
@@ -336,6 +336,7 @@ TEST_P(EngineTest, TestModeTracesStreamAndManualFrames) {
     EXPECT_EQ(FinalCode(), kStatusReadError);
     // In "Test" mode the reading-taken flag paces the stream the same way.
     EXPECT_EQ(dev->m_readingTaken, 1);
+    EXPECT_TRUE(scale.Finish()) << scale.Failure(); // done with the recorder that SetUp replaces
 
     SetUp();
     g_OutMode = "Test";

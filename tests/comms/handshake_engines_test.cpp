@@ -28,6 +28,7 @@ protected:
         return WaitUntil([&] { return gui->Lines().size() >= count; });
     }
     std::string NetWeight(std::size_t i = 0) const { return gui->Readings().at(i)[DF_NET_WEIGHT]; }
+    std::atomic<bool> m_checked{false}; // a test's check is done: the scale goes on
 
     enum When {
         kNoStop,
@@ -75,17 +76,17 @@ TEST_P(HandshakeTest, CommandAckTracesTheExchangeAndParsesOnlyAfterEot) {
                                         "PC-Scale01 : [06]\r\n", "Scale01    : [04]\r\n"}));
 
     SetUp();
-    std::atomic<bool> checked{false};
+    m_checked = false;
     Start("TS-440", "Command",
           {Expect("\x05"), Send(kAck), Expect(kAck), Send(kFrame), Expect(kAck),
-           Until([&] { return checked.load(); }), Send(kEot), Expect("\x05"), Send("X"), Expect(kAck),
+           Until([this] { return m_checked.load(); }), Send(kEot), Expect("\x05"), Send("X"), Expect(kAck),
            Send(std::string(9, kNAK) + kFrame), Expect(kAck), Send(kEot)});
     dev->RequestEvent.Set();
     // The frame is acknowledged and the worker waits for the EOT.
     ASSERT_TRUE(WaitUntil([&] { return scale->Received() == "\x05" + kAck + kAck; }));
     ASSERT_TRUE(WorkerBlocked());
     EXPECT_TRUE(gui->Readings().empty()) << "parsed before the EOT";
-    checked = true;
+    m_checked = true;
     ASSERT_TRUE(WaitForReadings(1));
     // Any answer but NAK or CAN opens the exchange; nine refusals in the frame are forgiven.
     dev->RequestEvent.Set();

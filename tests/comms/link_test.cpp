@@ -224,10 +224,12 @@ TEST_F(LinkTest, SerialReadEndsOnIntervalAndTotalTimeOuts) {
 TEST_F(LinkTest, AnswersAreTakenAtOnceAndStreamsWithinTheGatheringTime) {
     dev->m_link.SetGatherTime(1s);
     for (auto transport : {sim::SimScale::Pty, sim::SimScale::Tcp}) {
+        std::atomic<bool> answerTaken{false}; // outlives the scale, which waits for it
         sim::SimScale scale(transport);
         scale.Attach(dev);
         ASSERT_EQ(OpenDeviceLink(dev), "");
-        scale.Run({sim::Send("A"), sim::Expect("\x06"), sim::Send("B"), sim::Pause(5ms), sim::Send("C")});
+        scale.Run({sim::Send("A"), sim::Expect("\x06"), sim::Send("B"),
+                   sim::Until([&] { return answerTaken.load(); }), sim::Send("C")});
         char byte = 0;
         std::size_t got = 0;
         // The first byte after a quiet spell is taken at once.
@@ -240,8 +242,9 @@ TEST_F(LinkTest, AnswersAreTakenAtOnceAndStreamsWithinTheGatheringTime) {
         // The answer did not wait for the gathering: it came within milliseconds, far below this
         // bound of half the gathering time.
         EXPECT_LT(SecondsSince(start), 0.5);
-        // C follows B closely with nothing sent in between: it gathers, then is taken when the
-        // gathering time ends, long before the read's time-out.
+        answerTaken = true;
+        // C follows B with nothing sent in between: it gathers, then is taken when the gathering
+        // time after B ends, long before the read's time-out.
         ASSERT_EQ(dev->m_link.Read(&byte, 1, &got, 60000), platform::ReadStatus::Data);
         EXPECT_EQ(byte, 'C');
         ExpectLasted(start, 1.0);
@@ -274,10 +277,10 @@ TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
 }
 
 TEST_F(LinkTest, TcpLinkReadsWritesTimesOutAndSeesPeerClose) {
+    std::atomic<bool> timedOut{false}; // outlives the scale, which waits for it
     sim::SimScale scale(sim::SimScale::Tcp);
     scale.Attach(dev);
     ASSERT_EQ(OpenDeviceLink(dev), "");
-    std::atomic<bool> timedOut{false};
     scale.Run({sim::Expect("\x05"), sim::Send("ST,+1.0kg\r\n"), sim::Until([&] { return timedOut.load(); }),
                sim::Hangup()});
     ASSERT_TRUE(WriteDevice(dev, "\x05", 1));
