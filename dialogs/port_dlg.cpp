@@ -7,13 +7,14 @@
 #include "dialogs/dialog_units.h"
 #include "dialogs/ping_dlg.h"
 #include "dialogs/port_controls.h"
+#include "platform/serial_devices.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/combobox.h>
 #include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -73,18 +74,6 @@ std::string SelectedRow(const wxChoice* choice) {
     return row == wxNOT_FOUND ? std::string() : ToBytes(choice->GetString(static_cast<unsigned>(row)));
 }
 
-// Sorts "/dev/ttyUSB10" after "/dev/ttyUSB9".
-bool NaturalLess(const std::string& a, const std::string& b) {
-    auto split = [](const std::string& s) {
-        std::size_t digits = s.size();
-        while (digits > 0 && s[digits - 1] >= '0' && s[digits - 1] <= '9')
-            --digits;
-        const std::string number = s.substr(digits);
-        return std::make_pair(s.substr(0, digits), number.empty() ? -1L : std::stol(number));
-    };
-    return split(a) < split(b);
-}
-
 } // namespace
 
 const std::vector<std::string>& SettingRows(const std::string& key) {
@@ -92,18 +81,6 @@ const std::vector<std::string>& SettingRows(const std::string& key) {
     const auto& tables = SettingTables();
     const auto found = tables.find(key);
     return found == tables.end() ? none : found->second;
-}
-
-std::vector<std::string> ListSerialDevices() {
-    std::vector<std::string> devices;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("ttyUSB", 0) == 0 || name.rfind("ttyACM", 0) == 0)
-            devices.push_back(entry.path().string());
-    }
-    std::sort(devices.begin(), devices.end(), NaturalLess);
-    return devices;
 }
 
 namespace {
@@ -139,7 +116,11 @@ CPortDlg::CPortDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Port Setting"
         "&Comm Port :", "Baud &Rate :", "&Data Bit :", "Stop &Bit :", "&Parity :", "&Flow Control :"};
     for (int i = 0; i < 6; ++i) {
         label(serialLabels[i], 40, 120 + 20 * i);
-        m_serialCombos[i] = new wxChoice(this, kSerialLists[i].id, at(109, 118 + 20 * i), width(92));
+        // The port list also takes a typed device path.
+        if (i == 0)
+            m_portCombo = new wxComboBox(this, IDC_PORT, "", at(109, 118), width(92));
+        else
+            m_lineCombos[i - 1] = new wxChoice(this, kSerialLists[i].id, at(109, 118 + 20 * i), width(92));
     }
     new wxStaticBox(this, wxID_ANY, "Ethernet", at(31, 240), size(183, 64));
     label("IP &Address :", 40, 252);
@@ -160,17 +141,26 @@ CPortDlg::CPortDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Port Setting"
     Bind(wxEVT_BUTTON, &CPortDlg::OnOK, this, wxID_OK);
     Bind(wxEVT_CHOICE, &CPortDlg::OnSelchangeScale, this, IDC_SCALE);
     Bind(wxEVT_RADIOBUTTON, &CPortDlg::OnSettingChanged, this, IDC_NORMAL, IDC_DELETE);
-    Bind(wxEVT_CHOICE, &CPortDlg::OnSettingChanged, this, IDC_PORT, IDC_FLOW_CONTROL);
+    Bind(wxEVT_COMBOBOX, &CPortDlg::OnSettingChanged, this, IDC_PORT);
+    Bind(wxEVT_TEXT, &CPortDlg::OnSettingChanged, this, IDC_PORT);
+    Bind(wxEVT_COMBOBOX_DROPDOWN, &CPortDlg::OnPortDropdown, this, IDC_PORT);
+    Bind(wxEVT_CHOICE, &CPortDlg::OnSettingChanged, this, IDC_BAUD_RATE, IDC_FLOW_CONTROL);
     Bind(wxEVT_TEXT, &CPortDlg::OnSettingChanged, this, IDC_NAME);
     Bind(wxEVT_TEXT, &CPortDlg::OnSettingChanged, this, IDC_IP_ADDRESS);
     Bind(wxEVT_TEXT, &CPortDlg::OnPortNumberChange, this, IDC_TCP_PORT);
 }
 
-wxChoice* CPortDlg::SerialCombo(int controlId) const {
-    for (int i = 0; i < 6; ++i)
+wxItemContainer* CPortDlg::SerialCombo(int controlId) const {
+    if (controlId == IDC_PORT)
+        return m_portCombo;
+    for (int i = 1; i < 6; ++i)
         if (kSerialLists[i].id == controlId)
-            return m_serialCombos[i];
+            return m_lineCombos[i - 1];
     return nullptr;
+}
+
+std::array<wxWindow*, 6> CPortDlg::SerialControls() const {
+    return {m_portCombo, m_lineCombos[0], m_lineCombos[1], m_lineCombos[2], m_lineCombos[3], m_lineCombos[4]};
 }
 
 std::array<std::string*, 6> CPortDlg::SerialValues() {
@@ -179,8 +169,9 @@ std::array<std::string*, 6> CPortDlg::SerialValues() {
 
 bool CPortDlg::TransferDataToWindow() {
     const auto values = SerialValues();
-    for (std::size_t i = 0; i < values.size(); ++i)
-        SelectRow(m_serialCombos[i], *values[i]);
+    m_portCombo->ChangeValue(PathFromBytes(m_port));
+    for (std::size_t i = 1; i < values.size(); ++i)
+        SelectRow(m_lineCombos[i - 1], *values[i]);
     if (m_ipAddress == 0)
         m_ipCtrl->Clear();
     else
@@ -196,8 +187,9 @@ bool CPortDlg::TransferDataToWindow() {
 
 bool CPortDlg::TransferDataFromWindow() {
     const auto values = SerialValues();
-    for (std::size_t i = 0; i < values.size(); ++i)
-        *values[i] = SelectedRow(m_serialCombos[i]);
+    m_port = PathToBytes(m_portCombo->GetValue());
+    for (std::size_t i = 1; i < values.size(); ++i)
+        *values[i] = SelectedRow(m_lineCombos[i - 1]);
     m_ipAddress = m_ipCtrl->GetAddress();
     m_tcpPort = ToBytes(m_tcpPortEdit->GetValue());
     m_scaleLabel = SelectedRow(m_scaleCombo);
@@ -209,7 +201,7 @@ bool CPortDlg::TransferDataFromWindow() {
 }
 
 void CPortDlg::FillSettingCombo(int controlId, int count, const std::string& key) {
-    wxChoice* combo = SerialCombo(controlId);
+    wxItemContainer* combo = SerialCombo(controlId);
     const std::vector<std::string>& rows = SettingRows(key);
     if (combo == nullptr)
         return;
@@ -250,8 +242,7 @@ void CPortDlg::OnInitDialog(wxInitDialogEvent&) {
     m_initialised = true;
     for (const SerialList& list : kSerialLists)
         FillSettingCombo(list.id, list.count, list.key);
-    for (const std::string& device : ListSerialDevices())
-        m_serialCombos[0]->Append(FromBytes(device));
+    AddSerialDevices();
     FillScaleCombo();
 
     m_currentIndex = 0;
@@ -276,6 +267,7 @@ void CPortDlg::LoadDevice(Device* dev) {
     const auto values = SerialValues();
     for (std::size_t i = 0; i < values.size(); ++i)
         *values[i] = source[i]->empty() ? kSerialLists[i].fallback : *source[i];
+    m_loadedPort = m_port;
     m_tcpPortEditable = true;
     if (!g_DefaultEthernetPort.empty()) {
         if (dev->m_tcpPort.empty() || dev->m_tcpPort == "0")
@@ -297,7 +289,7 @@ void CPortDlg::LoadDevice(Device* dev) {
 }
 
 void CPortDlg::ShowSerial() {
-    for (wxChoice* combo : m_serialCombos)
+    for (wxWindow* combo : SerialControls())
         combo->Enable();
     m_ipCtrl->Disable();
     m_tcpPortEdit->Disable();
@@ -307,7 +299,7 @@ void CPortDlg::ShowSerial() {
 }
 
 void CPortDlg::ShowEthernet() {
-    for (wxChoice* combo : m_serialCombos)
+    for (wxWindow* combo : SerialControls())
         combo->Disable();
     m_ipCtrl->Enable();
     m_tcpPortEdit->Enable(m_tcpPortEditable);
@@ -373,7 +365,7 @@ int CPortDlg::FindConflict(int exclude) const {
         const Device& dev = *g_DeviceList[static_cast<std::size_t>(i)];
         const bool conflict =
             ethernet ? dev.m_useEthernet == "1" && dev.m_ipAddress == ipText && dev.m_tcpPort == m_tcpPort
-                     : dev.m_useEthernet != "1" && dev.m_port == m_port;
+                     : dev.m_useEthernet != "1" && platform::SameSerialDevice(dev.m_port, m_port);
         if (conflict)
             return i;
     }
@@ -383,6 +375,8 @@ int CPortDlg::FindConflict(int exclude) const {
 bool CPortDlg::ApplyChanges() {
     TransferDataFromWindow();
     const int sel = m_scaleCombo->GetSelection();
+    if (!m_ethernetRadio->GetValue() && m_port != m_loadedPort && !PortDeviceAccepted())
+        return false;
     if (IsChanged()) {
         const int j = FindConflict(sel);
         if (j >= 0 && j < g_DeviceCount) {
@@ -400,6 +394,47 @@ bool CPortDlg::ApplyChanges() {
     Device* target = sel < g_DeviceCount ? g_DeviceList[static_cast<std::size_t>(sel)].get() : CreateDevice();
     StoreDevice(target);
     return true;
+}
+
+void CPortDlg::AddSerialDevices() {
+    for (const std::string& device : platform::ListSerialDevices())
+        m_portCombo->Append(PathFromBytes(device));
+}
+
+void CPortDlg::OnPortDropdown(wxCommandEvent& event) {
+    // Adapters come and go: the list shows the devices present when it opens.
+    const wxString value = m_portCombo->GetValue();
+    m_portCombo->Clear();
+    FillSettingCombo(IDC_PORT, kSerialLists[0].count, kSerialLists[0].key);
+    AddSerialDevices();
+    m_portCombo->ChangeValue(value);
+    event.Skip();
+}
+
+bool CPortDlg::PortDeviceAccepted() {
+    // COM1 to COM20 are the names older settings files use; they are taken as they are.
+    const std::vector<std::string>& comRows = SettingRows(kSerialLists[0].key);
+    if (std::find(comRows.begin(), comRows.end(), m_port) != comRows.end())
+        return true;
+    const wxString port = "\"" + PathFromBytes(m_port) + "\"";
+    if (m_port.empty()) {
+        PondraMessageBox("Please choose a serial port, or type the path of its device.",
+                         wxOK | wxICON_EXCLAMATION, this);
+        return false;
+    }
+    switch (platform::InspectSerialDevice(m_port)) {
+    case platform::SerialDeviceState::Terminal:
+        return true;
+    case platform::SerialDeviceState::Missing:
+        return PondraWideMessageBox("The serial port " + port +
+                                        " does not exist. Do you want to save it anyway?",
+                                    wxYES_NO | wxICON_EXCLAMATION, this) == wxYES;
+    case platform::SerialDeviceState::NotTerminal:
+        PondraWideMessageBox(port + " is not a serial port: it is no terminal device.",
+                             wxOK | wxICON_EXCLAMATION, this);
+        return false;
+    }
+    return false;
 }
 
 void CPortDlg::StoreDevice(Device* dev) {

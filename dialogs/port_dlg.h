@@ -10,6 +10,8 @@
 
 class wxButton;
 class wxChoice;
+class wxComboBox;
+class wxItemContainer;
 class wxRadioButton;
 class wxTextCtrl;
 class IpAddressCtrl;
@@ -18,8 +20,6 @@ struct Device;
 
 // The rows of the serial-setting lists, by key ("Port", "Baud", "Data", "Stop", "Parity", "Flow").
 const std::vector<std::string>& SettingRows(const std::string& key);
-// The serial devices present on this machine (/dev/ttyUSB*, /dev/ttyACM*), in natural order.
-std::vector<std::string> ListSerialDevices();
 
 class CPortDlg : public wxDialog {
 public:
@@ -77,11 +77,20 @@ private:
     void ShowSerial();
     void ShowEthernet();
     void FillScaleCombo();
-    wxChoice* SerialCombo(int controlId) const;
+    void OnPortDropdown(wxCommandEvent& event);
+    // Lists the serial devices present after the rows of the port list.
+    void AddSerialDevices();
+    // Whether a port name that the user chose or typed may be stored: a device path that is no
+    // terminal is refused, and one that does not exist only when the user says so.
+    bool PortDeviceAccepted();
+    wxItemContainer* SerialCombo(int controlId) const;
+    // The port list and the five line-setting lists, in control order.
+    std::array<wxWindow*, 6> SerialControls() const;
     // The members behind the six serial lists, in control order.
     std::array<std::string*, 6> SerialValues();
 
     std::string m_port;
+    std::string m_loadedPort; // the port of the scale as shown, to look at a changed one on OK
     std::string m_baudRate;
     std::string m_dataBits;
     std::string m_stopBits;
@@ -102,7 +111,8 @@ private:
     wxRadioButton* m_statusRadios[3] = {};
     wxRadioButton* m_serialRadio = nullptr;
     wxRadioButton* m_ethernetRadio = nullptr;
-    wxChoice* m_serialCombos[6] = {};
+    wxComboBox* m_portCombo = nullptr;
+    wxChoice* m_lineCombos[5] = {}; // baud rate, data bits, stop bits, parity, flow control
     IpAddressCtrl* m_ipCtrl = nullptr;
     ValidCharsEdit* m_tcpPortEdit = nullptr;
     wxButton* m_pingButton = nullptr;

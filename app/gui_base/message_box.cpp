@@ -17,4 +17,12 @@ int PondraMessageBox(const std::string& text, long style, wxWindow* parent, cons
     return wxMessageBox(FromBytes(text), FromBytes(caption), style, parent);
 }
 
-void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
+int PondraWideMessageBox(const wxString& text, long style, wxWindow* parent) {
+    if (Hook())
+        return Hook()(text.utf8_string(), "Pondra", style);
+    return wxMessageBox(text, "Pondra", style, parent);
+}
+
+void SetMessageBoxHook(MessageBoxHook hook) {
+    Hook() = std::move(hook);
+}

@@ -2,13 +2,17 @@
 #include "dialogs/port_controls.h"
 #include "dialogs/port_dlg.h"
 #include "modeless_driver.h"
+#include "platform/serial_devices.h"
+#include "support/sim_scale.h"
 #include "support/x_typing.h"
+#include "support/xlsx_fixture.h"
 
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 #include <wx/clipbrd.h>
 #include <wx/frame.h>
 
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -33,7 +37,11 @@ protected:
     template <typename T> T* Get(int id) { return Control<T>(m_dlg.get(), id); }
     wxChoice* ScaleList() { return Get<wxChoice>(D::IDC_SCALE); }
     bool ApplyEnabled() { return Get<wxButton>(D::IDC_APPLY)->IsEnabled(); }
-    std::string Selected(int id) { return Get<wxChoice>(id)->GetStringSelection().ToStdString(); }
+    std::string Selected(int id) {
+        if (id == D::IDC_PORT)
+            return Get<wxComboBox>(id)->GetValue().ToStdString();
+        return Get<wxChoice>(id)->GetStringSelection().ToStdString();
+    }
     void SetText(int id, const char* text) {
         Get<wxTextCtrl>(id)->SetValue(text);
         Pump(); // the TCP port edit is looked at after its own handling
@@ -59,13 +67,13 @@ TEST_F(PortDlgTest, OpensOnTheFirstScaleWithTheFixedLists) {
     EXPECT_EQ(m_dlg->GetCurrentIndex(), 0);
     EXPECT_FALSE(ApplyEnabled());
 
-    const std::vector<std::string> ports = ChoiceRows(m_dlg.get(), D::IDC_PORT);
-    ASSERT_GE(ports.size(), 20u);
-    EXPECT_EQ(ports[0], "COM1");
+    // COM1 to COM20 for the settings files that name them, then the serial devices present.
+    std::vector<std::string> ports = SettingRows("Port");
+    ASSERT_EQ(ports.size(), 20u);
     EXPECT_EQ(ports[19], "COM20");
-    for (std::size_t i = 20; i < ports.size(); ++i)
-        EXPECT_TRUE(ports[i].rfind("/dev/ttyUSB", 0) == 0 || ports[i].rfind("/dev/ttyACM", 0) == 0)
-            << ports[i];
+    for (const std::string& device : platform::ListSerialDevices())
+        ports.push_back(device);
+    EXPECT_EQ(ComboItems(m_dlg.get(), D::IDC_PORT), ports);
     EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_BAUD_RATE).size(), 13u);
     EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_STOP_BITS), (std::vector<std::string>{"1", "1.5", "2"}));
     EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_FLOW_CONTROL),
@@ -73,7 +81,7 @@ TEST_F(PortDlgTest, OpensOnTheFirstScaleWithTheFixedLists) {
 
     // Serial is shown: the serial lists are usable, the Ethernet controls are not.
     EXPECT_TRUE(Get<wxRadioButton>(D::IDC_SERIAL)->GetValue());
-    EXPECT_TRUE(Get<wxChoice>(D::IDC_PORT)->IsEnabled());
+    EXPECT_TRUE(Get<wxComboBox>(D::IDC_PORT)->IsEnabled());
     EXPECT_FALSE(Ip()->IsEnabled());
     EXPECT_FALSE(Get<wxButton>(D::IDC_PING_TEST)->IsEnabled());
     EXPECT_EQ(Selected(D::IDC_PARITY), "Even");
@@ -85,7 +93,7 @@ TEST_F(PortDlgTest, ShownModallyItEditsTheScaleAndReportsIt) {
     const int result = RunModal(dialog, [&] {
         EXPECT_EQ(ChoiceRows(&dialog, D::IDC_SCALE).size(), 3u);
         PickChoice(&dialog, D::IDC_SCALE, "02 - Scale02");
-        PickChoice(&dialog, D::IDC_PORT, "COM7");
+        PickItem(&dialog, D::IDC_PORT, "COM7");
         Click(&dialog, wxID_OK);
     });
     EXPECT_EQ(result, wxID_OK);
@@ -145,7 +153,7 @@ TEST_F(PortDlgTest, AddingAScaleAsksAboutTheSharedPortFirst) {
     EXPECT_EQ(g_DeviceCount, 1);
 
     // On another port there is nothing to ask.
-    PickChoice(m_dlg.get(), D::IDC_PORT, "COM2");
+    PickItem(m_dlg.get(), D::IDC_PORT, "COM2");
     SetText(D::IDC_NAME, "Packing");
     Click(m_dlg.get(), wxID_OK);
     EXPECT_EQ(boxes.Texts().size(), 1u);
@@ -323,6 +331,57 @@ TEST_F(PortDlgTest, PortNamesOutsideTheListAreKept) {
     Click(m_dlg.get(), wxID_OK);
     EXPECT_EQ(g_DeviceList[0]->m_port, "/dev/ttyS7");
     EXPECT_EQ(g_DeviceList[0]->m_baudRate, "9600");
+}
+
+// A device path typed into the port list is looked at on OK; a stable link to a device that
+// another scale uses is that scale's port.
+TEST_F(PortDlgTest, TypedDevicePathsAreLookedAtOnOk) {
+    XTyping keys;
+    if (!keys.Error().empty())
+        GTEST_SKIP() << keys.Error();
+    sim::SimScale used(sim::SimScale::Pty), free(sim::SimScale::Pty);
+    TempDir dir;
+    const std::string link = dir.File("usb-Acme_Scale_Adapter_0042-if00-port0");
+    std::filesystem::create_symlink(used.PortPath(), link);
+    const std::string taken = "This serial port is already assigned to another scale (01 - Scale01). Do you "
+                              "want to save it anyway?";
+    struct Case {
+        std::string typed;
+        int answer;
+        std::string box; // "" when none
+        bool stored;
+    };
+    const Case cases[] = {
+        {"/dev/pondra-no-such-port", wxNO,
+         "The serial port \"/dev/pondra-no-such-port\" does not exist. Do you want to save it anyway?",
+         false},
+        {"/dev/pondra-no-such-port", wxYES,
+         "The serial port \"/dev/pondra-no-such-port\" does not exist. Do you want to save it anyway?", true},
+        {"/dev/null", wxYES, "\"/dev/null\" is not a serial port: it is no terminal device.", false},
+        {dir.Path(), wxYES, "\"" + dir.Path() + "\" is not a serial port: it is no terminal device.", false},
+        {"", wxYES, "Please choose a serial port, or type the path of its device.", false},
+        {link, wxNO, taken, false},
+        {used.PortPath(), wxNO, taken, false},
+        {free.PortPath(), wxNO, "", true},
+    };
+    for (const Case& c : cases) {
+        Open(2);
+        g_DeviceList[0]->m_port = used.PortPath();
+        g_DeviceList[1]->m_port = "COM2";
+        PickChoice(m_dlg.get(), D::IDC_SCALE, "02 - Scale02");
+        auto* port = Get<wxComboBox>(D::IDC_PORT);
+        port->ChangeValue("");
+        ASSERT_TRUE(keys.Focus(port));
+        keys.Type(c.typed);
+        ASSERT_TRUE(XTyping::Until([&] { return port->GetValue() == c.typed; })) << port->GetValue();
+        MessageBoxes boxes(c.answer);
+        Click(m_dlg.get(), wxID_OK);
+        SCOPED_TRACE(c.typed);
+        EXPECT_EQ(boxes.Texts(),
+                  c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        EXPECT_EQ(Ended(), c.stored);
+        EXPECT_EQ(g_DeviceList[1]->m_port, c.stored ? c.typed : "COM2");
+    }
 }
 
 TEST(PortControls, DottedAddresses) {
