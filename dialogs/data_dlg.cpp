@@ -5,6 +5,7 @@
 #include "comms/settings.h"
 #include "dialogs/fld_format.h"
 #include "dialogs/hotkey_ctrl.h"
+#include "dialogs/typed_text.h"
 
 #include <array>
 #include <cstdint>
@@ -211,13 +212,24 @@ void CDataDlg::OnInitDialog(wxInitDialogEvent&) {
 }
 
 void CDataDlg::OnOK(wxCommandEvent&) {
+    // A macro that cannot be stored as typed keeps the dialog open on its field; what came before
+    // it is stored.
+    auto takeMacro = [this](int n, int editId) {
+        auto* edit = static_cast<wxTextCtrl*>(FindWindow(editId));
+        const std::string key = "Macro" + std::to_string(n);
+        if (TakeTypedText(edit->GetValue(), "macro", key.c_str(), this, &g_Macros[n]))
+            return true;
+        edit->SetFocus();
+        return false;
+    };
     g_FieldEnabled[0] = static_cast<wxCheckBox*>(FindWindow(kFirstCheckBox))->GetValue() ? 1 : 0;
     for (int n = 1; n < kFieldCount; ++n) {
-        g_Macros[n] = ToBytes(static_cast<wxTextCtrl*>(FindWindow(kFirstMacroEdit + n))->GetValue());
+        if (!takeMacro(n, kFirstMacroEdit + n))
+            return;
         g_FieldEnabled[n] = static_cast<wxCheckBox*>(FindWindow(kFirstCheckBox + n))->GetValue() ? 1 : 0;
     }
-    g_Macros[kEndOfLineMacro] = ToBytes(static_cast<wxTextCtrl*>(FindWindow(kIdLineEndMacro))->GetValue());
-    EndDialog(wxID_OK);
+    if (takeMacro(kEndOfLineMacro, kIdLineEndMacro))
+        EndDialog(wxID_OK);
 }
 
 void CDataDlg::OnKeyButton(wxCommandEvent& event) {

@@ -3,6 +3,7 @@
 #include "app/gui_base/message_box.h"
 #include "app/gui_base/text.h"
 #include "comms/settings.h"
+#include "dialogs/typed_text.h"
 
 #include <cerrno>
 #include <climits>
@@ -27,8 +28,7 @@ std::string ChooseWorkbook(wxWindow* parent) {
                         wxFD_OPEN | wxFD_FILE_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK)
         return "";
-    // The path as the file system spells it, byte for byte, like every other text of the program.
-    return std::string(dialog.GetPath().fn_str());
+    return PathToBytes(dialog.GetPath());
 }
 
 CExcelDlg::FileChooser& Chooser() {
@@ -74,8 +74,8 @@ CExcelDlg::CExcelDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Excel Forma
     auto* ok = new wxButton(this, wxID_OK, "OK");
     auto* cancel = new wxButton(this, wxID_CANCEL, "Cancel");
     auto* fileLabel = new wxStaticText(this, wxID_ANY, "Excel output file:");
+    // No length limit here: a longer path would be cut without a word; OK says what Pondra.ini keeps.
     m_file = new wxTextCtrl(this, kIdFile, "", wxDefaultPosition, wxDLG_UNIT(this, wxSize(150, 12)));
-    m_file->SetMaxLength(255);
     auto* browse = new wxButton(this, kIdBrowse, "Browse...");
     auto* directionLabel = new wxStaticText(this, wxID_ANY, "Display Field(s):");
     m_byColumn =
@@ -158,7 +158,7 @@ void CExcelDlg::AddDefaultOrder() {
 void CExcelDlg::OnInitDialog(wxInitDialogEvent&) {
     m_order->Clear();
     if (g_ExcelFile != "0") {
-        m_file->ChangeValue(FromBytes(g_ExcelFile));
+        m_file->ChangeValue(PathFromBytes(g_ExcelFile));
         for (int k = 0; k < kMaxListedFields; ++k) {
             const std::string& name = g_OutputFields[k];
             if (name.empty() || name == kEndMark)
@@ -241,10 +241,12 @@ void CExcelDlg::OnReset(wxCommandEvent&) {
 }
 
 void CExcelDlg::OnBrowse(wxCommandEvent&) {
-    // Cancelling the file chooser keeps the name that was there.
-    const std::string path = Chooser()(this);
-    if (!path.empty())
-        m_file->ChangeValue(FromBytes(path));
+    // Cancelling the file chooser keeps the name that was there, and so does a path that cannot
+    // be stored (the message says why).
+    const std::string chosen = Chooser()(this);
+    std::string path;
+    if (!chosen.empty() && TakeTypedPath(PathFromBytes(chosen), "file name", "Excel", this, &path))
+        m_file->ChangeValue(PathFromBytes(path));
 }
 
 void CExcelDlg::OnOK(wxCommandEvent&) {
@@ -259,18 +261,25 @@ void CExcelDlg::OnOK(wxCommandEvent&) {
         failed = true;
     }
 
-    const std::string file = ToBytes(m_file->GetValue());
-    if (file.empty()) {
+    std::string file;
+    if (!TakeTypedPath(m_file->GetValue(), "file name", "Excel", this, &file)) {
+        failed = true;
+    } else if (file.empty()) {
         PondraMessageBox("File Name is empty!", wxOK | wxICON_EXCLAMATION, this);
         failed = true;
     } else {
         g_ExcelFile = file;
     }
 
-    std::string cell = ToBytes(m_cell->GetValue());
-    ToUpperAscii(&cell);
-    m_cell->ChangeValue(FromBytes(cell));
-    if (!IsCellStart(cell)) {
+    std::string cell;
+    const bool cellTaken = TakeTypedText(m_cell->GetValue(), "start cell", "Cell", this, &cell);
+    if (cellTaken) {
+        ToUpperAscii(&cell);
+        m_cell->ChangeValue(FromBytes(cell));
+    }
+    if (!cellTaken) {
+        failed = true;
+    } else if (!IsCellStart(cell)) {
         PondraMessageBox("Invalid coordinate at Cell Start!", wxOK | wxICON_EXCLAMATION, this);
         failed = true;
     } else {

@@ -7,6 +7,7 @@
 #include "dialogs/dialog_units.h"
 #include "dialogs/ping_dlg.h"
 #include "dialogs/port_controls.h"
+#include "dialogs/typed_text.h"
 #include "platform/serial_devices.h"
 
 #include <algorithm>
@@ -375,7 +376,12 @@ int CPortDlg::FindConflict(int exclude) const {
 bool CPortDlg::ApplyChanges() {
     TransferDataFromWindow();
     const int sel = m_scaleCombo->GetSelection();
-    if (!m_ethernetRadio->GetValue() && m_port != m_loadedPort && !PortDeviceAccepted())
+    const bool serial = !m_ethernetRadio->GetValue();
+    std::string typed;
+    if (!TakeTypedText(m_nameEdit->GetValue(), "name", "DeviceName", this, &typed) ||
+        (serial && !TakeTypedPath(m_portCombo->GetValue(), "port name", "CommPort", this, &typed)))
+        return false;
+    if (serial && m_port != m_loadedPort && !PortDeviceAccepted())
         return false;
     if (IsChanged()) {
         const int j = FindConflict(sel);

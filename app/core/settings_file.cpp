@@ -491,6 +491,24 @@ void ParseSettingsText(std::string_view text, FrameSettings* frame) {
     frame->m_timerInterval = TimerInterval(g_CommandInterval);
 }
 
+std::size_t MaxSettingsValueLength(std::string_view key) {
+    // "key=value" within one line of the reader; the ";" and the line end may fall into the next
+    // piece, which names no key.
+    return key.size() + 1 >= kMaxLineLength ? 0 : kMaxLineLength - key.size() - 1;
+}
+
+SettingsValueProblem CheckSettingsValue(std::string_view key, std::string_view value) {
+    if (value.find(';') != std::string_view::npos)
+        return SettingsValueProblem::Semicolon;
+    if (value.find_first_of(std::string_view("\n\0", 2)) != std::string_view::npos)
+        return SettingsValueProblem::LineBreak;
+    if (!value.empty() && (IsBlank(value.front()) || IsBlank(value.back())))
+        return SettingsValueProblem::EdgeBlank;
+    if (value.size() > MaxSettingsValueLength(key))
+        return SettingsValueProblem::TooLong;
+    return SettingsValueProblem::None;
+}
+
 std::string BuildSettingsText(const FrameSettings& frame) {
     std::vector<const Device*> scales;
     for (const auto& dev : g_DeviceList)

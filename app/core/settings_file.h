@@ -56,6 +56,14 @@ bool WriteSettingsFile(const FrameSettings& frame, SettingsFileUi* ui);
 // The same with the file at `path`.
 bool WriteSettingsFileAt(const std::string& path, const FrameSettings& frame, SettingsFileUi* ui);
 
+// Why a value would not read back from the settings file as it was written under `key`: a ";" ends
+// a value, a line break or NUL is written as a blank, blanks at either end are not part of a value,
+// and a line holds at most 255 characters.
+enum class SettingsValueProblem { None, Semicolon, LineBreak, EdgeBlank, TooLong };
+SettingsValueProblem CheckSettingsValue(std::string_view key, std::string_view value);
+// The longest value that reads back whole under `key`.
+std::size_t MaxSettingsValueLength(std::string_view key);
+
 // The text of the file, lines ending in LF as held in memory.
 std::string BuildSettingsText(const FrameSettings& frame);
 std::string BuildDefaultSettingsText();

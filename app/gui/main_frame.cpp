@@ -13,6 +13,7 @@
 #include "comms/settings.h"
 #include "dialogs/exit_dialog.h"
 #include "dialogs/scale_set.h"
+#include "dialogs/typed_text.h"
 
 #include <wx/config.h>
 #include <wx/filedlg.h>
@@ -295,14 +296,16 @@ void CMainFrame::SaveSettings() {
 
 void CMainFrame::OnLogFile(wxCommandEvent&) {
     Refresh();
-    const wxFileName initial(FromBytes(m_settings.m_logFile.empty() ? "Data.log" : m_settings.m_logFile));
+    const wxFileName initial(PathFromBytes(m_settings.m_logFile.empty() ? "Data.log" : m_settings.m_logFile));
     // A save-style chooser, because the user may name a log file that does not exist yet; an
     // existing file is appended to, so there is nothing to confirm.
     wxFileDialog dialog(nullptr, "Select Data Log File", initial.GetPath(), initial.GetFullName(),
                         "Data Log File (*.log)|*.log| All Files(*.*)|*.*", wxFD_SAVE);
-    if (dialog.ShowModal() == wxID_CANCEL)
+    std::string chosen;
+    if (dialog.ShowModal() == wxID_CANCEL ||
+        !TakeTypedPath(dialog.GetPath(), "file name", "LogFile", this, &chosen))
         return;
-    SetLogFileChoice(ToBytes(dialog.GetPath()));
+    SetLogFileChoice(chosen);
 }
 
 void CMainFrame::SetLogFileChoice(const std::string& chosen) {
@@ -324,7 +327,7 @@ void CMainFrame::OnHelpManual(wxCommandEvent&) {
 }
 
 void CMainFrame::ShowHelp() {
-    wxFileName path(FromBytes(m_helpFile));
+    wxFileName path(PathFromBytes(m_helpFile));
     if (!path.IsAbsolute())
         path.MakeAbsolute(wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetPath());
     if (!m_helpLoaded) {

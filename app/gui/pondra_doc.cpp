@@ -3,6 +3,7 @@
 #include "app/gui/main_frame.h"
 #include "app/gui/pondra_app.h"
 #include "app/gui_base/text.h"
+#include "dialogs/typed_text.h"
 
 #include <wx/dc.h>
 #include <wx/dcscreen.h>
@@ -35,7 +36,12 @@ bool CPondraDoc::OnSaveModified() {
 
 bool CPondraDoc::DoSaveDocument(const wxString& file) {
     const CPondraView* view = FirstView();
-    const std::string text = view ? view->GetText() : std::string();
+    // The file holds the view's text byte for byte; a character typed into the view that a byte
+    // cannot hold is named, and nothing is written.
+    std::string text;
+    if (view && view->GetEdit() &&
+        !TakeTypedText(view->GetEdit()->GetValue(), "document", nullptr, view->GetFrame(), &text))
+        return false;
     wxFFile out(file, "wb");
     return out.IsOpened() && out.Write(text.data(), text.size()) == text.size() && out.Close();
 }

@@ -341,6 +341,46 @@ TEST_F(SettingsFileTest, LineBreakInValueCannotInjectKeys) {
     EXPECT_EQ(g_OutMode, "Test");
 }
 
+// What the dialogs may store: every value the check passes reads back unchanged, every value it
+// refuses would not. Paths keep the file system's bytes, UTF-8 or not.
+TEST_F(SettingsFileTest, ValuesTheCheckPassesReadBackUnchanged) {
+    using P = SettingsValueProblem;
+    const std::size_t nameRoom = MaxSettingsValueLength("DeviceName");
+    const std::size_t fileRoom = MaxSettingsValueLength("Excel");
+    ASSERT_EQ(fileRoom, 249u);
+    struct Case {
+        std::string name, file;
+        P nameProblem, fileProblem;
+    };
+    const Case cases[] = {
+        {"W\xE4"
+         "ge 1",
+         "/home/u/W\xC3\xA4gung \xC5\x81\xC3\xB3"
+         "d\xC5\xBA.xlsx",
+         P::None, P::None},
+        {"a=b", "/data/W\xE4gung.xlsx", P::None, P::None}, // an ISO-8859-1 file name
+        {"", "/" + std::string(fileRoom - 1, 'x'), P::None, P::None},
+        {std::string(nameRoom, 'n'), "/" + std::string(fileRoom, 'x'), P::None, P::TooLong},
+        {std::string(nameRoom + 1, 'n'), "/a;b.xlsx", P::TooLong, P::Semicolon},
+        {"Mixer ", " /a.xlsx", P::EdgeBlank, P::EdgeBlank},
+        {"\tMixer", "/a.xlsx\r", P::EdgeBlank, P::EdgeBlank},
+        {"Line\nbreak", std::string("/a\0b", 4), P::LineBreak, P::LineBreak},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CheckSettingsValue("DeviceName", c.name), c.nameProblem) << c.name;
+        EXPECT_EQ(CheckSettingsValue("Excel", c.file), c.fileProblem) << c.file;
+        ResetSettingsValues();
+        DestroyDeviceList();
+        CreateDevice()->m_name = c.name;
+        g_ExcelFile = c.file;
+        ASSERT_TRUE(Write());
+        ResetSettingsValues();
+        Read();
+        EXPECT_EQ(g_DeviceList[0]->m_name == c.name, c.nameProblem == P::None) << c.name;
+        EXPECT_EQ(g_ExcelFile == c.file, c.fileProblem == P::None) << c.file;
+    }
+}
+
 struct SaveFailure {
     const char* name;
     std::function<void(const fs::path& dir, std::string* path)> arrange; // makes the save fail

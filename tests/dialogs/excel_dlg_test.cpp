@@ -1,6 +1,7 @@
 #include "comms/settings.h"
 #include "dialog_driver.h"
 #include "dialogs/excel_dlg.h"
+#include "support/x_typing.h"
 
 using namespace dialog_test;
 using Names = std::vector<std::string>;
@@ -225,6 +226,59 @@ TEST_F(ExcelDlgTest, BrowseTakesTheChosenFileAndCancelKeepsTheName) {
         Click(&dialog, wxID_OK);
     });
     EXPECT_EQ(g_ExcelFile, "/data/other.xlsx");
+}
+
+// Paths keep the file system's bytes: typed (through the X server) or browsed, UTF-8 names are
+// stored as UTF-8, and a path with an ISO-8859-1 name stays as it was. What Pondra.ini cannot keep
+// is refused with a message; a browsed path that is refused leaves the old name in place.
+TEST_F(ExcelDlgTest, PathsKeepTheFileSystemsBytes) {
+    XTyping keys;
+    if (!keys.Error().empty())
+        GTEST_SKIP() << keys.Error();
+    struct Case {
+        const char* typed; // UTF-8
+        const char* box;
+    };
+    const Case cases[] = {
+        {"/home/u/W\xC3\xA4gung.xlsx", ""},
+        {"/home/u/\xC5\x81\xC3\xB3"
+         "d\xC5\xBA.xlsx",
+         ""},
+        {"/home/u/a;b.xlsx", "The file name cannot hold the character \";\": Pondra.ini ends a value there."},
+    };
+    for (const Case& c : cases) {
+        g_ExcelFile = "/data/book.xlsx";
+        boxes.Clear();
+        Run([&](CExcelDlg& dialog) {
+            auto* file = Control<wxTextCtrl>(&dialog, CExcelDlg::kIdFile);
+            file->ChangeValue("");
+            ASSERT_TRUE(keys.Focus(file));
+            keys.Type(wxString::FromUTF8(c.typed));
+            ASSERT_TRUE(XTyping::Until([&] { return file->GetValue() == wxString::FromUTF8(c.typed); }));
+            Click(&dialog, wxID_OK);
+        });
+        EXPECT_EQ(boxes.Texts(), *c.box ? Names{c.box} : Names{});
+        EXPECT_EQ(g_ExcelFile, *c.box ? "/data/book.xlsx" : c.typed);
+    }
+
+    g_ExcelFile = "/data/W\xE4gung.xlsx"; // an ISO-8859-1 file name, not UTF-8
+    boxes.Clear();
+    std::string answer = "/data/" + std::string(300, 'x') + ".xlsx";
+    CExcelDlg::SetFileChooser([&](wxWindow*) { return answer; });
+    Run([&](CExcelDlg& dialog) {
+        auto* file = Control<wxTextCtrl>(&dialog, CExcelDlg::kIdFile);
+        const wxString shown = file->GetValue();
+        Click(&dialog, wxID_OK);
+        EXPECT_EQ(g_ExcelFile, "/data/W\xE4gung.xlsx");
+        Click(&dialog, CExcelDlg::kIdBrowse);
+        EXPECT_EQ(file->GetValue(), shown);
+        answer = "/data/\xC3\x84pfel.xlsx";
+        Click(&dialog, CExcelDlg::kIdBrowse);
+        EXPECT_EQ(file->GetValue(), wxString::FromUTF8("/data/Äpfel.xlsx"));
+        Click(&dialog, wxID_OK);
+    });
+    EXPECT_EQ(boxes.Texts(), Names{"The file name is too long: Pondra.ini keeps at most 249 bytes of it."});
+    EXPECT_EQ(g_ExcelFile, "/data/\xC3\x84pfel.xlsx");
 }
 
 TEST_F(ExcelDlgTest, CancelStoresNothing) {

@@ -384,6 +384,55 @@ TEST_F(PortDlgTest, TypedDevicePathsAreLookedAtOnOk) {
     }
 }
 
+// A typed name is stored as it stands or refused with the character that cannot be stored; names
+// read from an existing settings file in ISO-8859-1 show and stay as they were.
+TEST_F(PortDlgTest, TypedNamesAreStoredWholeOrRefused) {
+    XTyping keys;
+    if (!keys.Error().empty())
+        GTEST_SKIP() << keys.Error();
+    struct Case {
+        wxString typed;
+        std::string box;
+        std::string stored;
+    };
+    const Case cases[] = {
+        {wxString::FromUTF8("Wäge €1"),
+         "The name cannot hold the character \"\xE2\x82\xAC\" (U+20AC): Pondra keeps text in ISO-8859-1 "
+         "(Latin-1).",
+         ""},
+        {wxString::FromUTF8("Wäge;1"),
+         "The name cannot hold the character \";\": Pondra.ini ends a value there.", ""},
+        {wxString::FromUTF8("Wäge 1 "),
+         "The name cannot start or end with a blank: Pondra.ini would drop it.", ""},
+        {wxString::FromUTF8("Wäge 1"), "",
+         "W\xE4"
+         "ge 1"},
+    };
+    for (const Case& c : cases) {
+        Open(1);
+        g_DeviceList[0]->m_name = "Gro\xDF";
+        OpenAgain();
+        auto* name = Get<wxTextCtrl>(D::IDC_NAME);
+        EXPECT_EQ(name->GetValue(), wxString::FromUTF8("Groß"));
+        name->ChangeValue("");
+        ASSERT_TRUE(keys.Focus(name));
+        keys.Type(c.typed);
+        ASSERT_TRUE(XTyping::Until([&] { return name->GetValue() == c.typed; })) << name->GetValue();
+        MessageBoxes boxes;
+        Click(m_dlg.get(), wxID_OK);
+        EXPECT_EQ(boxes.Texts(),
+                  c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        EXPECT_EQ(g_DeviceList[0]->m_name, c.stored.empty() ? "Gro\xDF" : c.stored);
+    }
+    // Unchanged, the old name keeps its bytes.
+    Open(1);
+    g_DeviceList[0]->m_name = "Gro\xDF";
+    OpenAgain();
+    Click(m_dlg.get(), wxID_OK);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(g_DeviceList[0]->m_name, "Gro\xDF");
+}
+
 TEST(PortControls, DottedAddresses) {
     struct Case {
         const char* text;

@@ -25,7 +25,9 @@ class ExcelTransferTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        m_book = (m_dir / "readings.xlsx").string();
+        m_book = (m_dir / "W\xC3\xA4gungen \xC5\x81\xC3\xB3"
+                          "d\xC5\xBA.xlsx")
+                     .string(); // UTF-8 name
         ASSERT_TRUE(StartWithDefaults());
         MakeWorkbook("rich", m_book);
         g_RunMode = "Manual";

@@ -7,6 +7,7 @@
 #include "comms/settings.h"
 
 #include "app/gui_base/text.h"
+#include "support/x_typing.h"
 
 #include <wx/config.h>
 #include <wx/html/helpfrm.h>
@@ -335,6 +336,28 @@ TEST_F(WindowTest, DocumentTextIsKeptByteForByteNeverAsksToBeSavedAndFourRecentF
     EXPECT_EQ(fileMenu->FindItem(wxID_FILE5), nullptr);
     ASSERT_NE(fileMenu->FindItem(wxID_FILE1), nullptr);
     EXPECT_TRUE(Contains(ToBytes(fileMenu->FindItem(wxID_FILE1)->GetItemLabel()), "other5.txt"));
+}
+
+// The file holds the view's bytes: a character typed into the view that no byte holds is named,
+// and the file is not written, instead of being written empty.
+TEST_F(WindowTest, DocumentWithACharacterNoByteHoldsIsNotSaved) {
+    XTyping keys;
+    if (!keys.Error().empty())
+        GTEST_SKIP() << keys.Error();
+    ASSERT_TRUE(StartWithDefaults());
+    CPondraView* view = Frame()->GetView();
+    ASSERT_NE(view, nullptr);
+    view->AppendText("12.50 kg\n");
+    ASSERT_TRUE(keys.Focus(view->GetEdit()));
+    keys.Type(wxString::FromUTF8("Preis 3 €"));
+    ASSERT_TRUE(
+        XTyping::Until([&] { return view->GetEdit()->GetValue().EndsWith(wxString::FromUTF8("€")); }));
+    const std::string file = m_dir.string() + "/readings.txt";
+    EXPECT_FALSE(view->GetDocument()->OnSaveDocument(file));
+    EXPECT_EQ(m_boxes,
+              std::vector<std::string>{"The document cannot hold the character \"\xE2\x82\xAC\" (U+20AC): "
+                                       "Pondra keeps text in ISO-8859-1 (Latin-1)."});
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 TEST_F(WindowTest, PrintPreviewPaginatesTheText) {
