@@ -7,8 +7,10 @@
 // that opens must take the cells it accepts, save, and open again with every such cell holding
 // its value, its sheet's rows and cells in ascending order and each stored once. The saved
 // sheets' cells are read with pugixml here, not through the workbook layer's own cell code.
+#include "fuzz/work_file.h"
 #include "xlsx/workbook_parts.h"
 #include "xlsx/xlsx_workbook.h"
+#include "xlsx/xml_part.h"
 #include "xlsx/zip_package.h"
 
 #include <algorithm>
@@ -16,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -59,26 +60,6 @@ const Value kValues[] = {
     std::abort();
 }
 
-// A folder of this run's own, in memory where the system has one: every save syncs the file.
-const std::string& WorkFile() {
-    static const std::string path = [] {
-        std::error_code error;
-        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", error)
-                                               ? "/dev/shm"
-                                               : std::filesystem::temp_directory_path();
-        std::string pattern = (base / "pondra-xlsx-sheet-fuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        static const std::string folder = pattern;
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(folder, ignored);
-        });
-        return pattern + "/book.xlsx";
-    }();
-    return path;
-}
-
 std::string ContentTypes(int sheets) {
     std::string types =
         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
@@ -106,29 +87,6 @@ std::vector<std::string_view> Split(std::string_view input) {
     }
 }
 
-std::string_view LocalName(const char* name) {
-    std::string_view view(name);
-    const auto colon = view.find(':');
-    return colon == std::string_view::npos ? view : view.substr(colon + 1);
-}
-
-pugi::xml_node Child(pugi::xml_node parent, std::string_view local) {
-    for (pugi::xml_node node = parent.first_child(); node; node = node.next_sibling())
-        if (node.type() == pugi::node_element && LocalName(node.name()) == local)
-            return node;
-    return {};
-}
-
-int Hex(char ch) {
-    if (ch >= '0' && ch <= '9')
-        return ch - '0';
-    if (ch >= 'A' && ch <= 'F')
-        return ch - 'A' + 10;
-    if (ch >= 'a' && ch <= 'f')
-        return ch - 'a' + 10;
-    return -1;
-}
-
 // A stored inline string as program text: UTF-8 to ISO-8859-1, and the _xHHHH_ escapes undone.
 std::string ProgramText(std::string_view utf8) {
     std::string latin1;
@@ -145,10 +103,10 @@ std::string ProgramText(std::string_view utf8) {
     }
     std::string out;
     for (std::size_t i = 0; i < latin1.size(); ++i) {
+        const auto hex = [&](std::size_t k) { return xlsx::DecodeHex(latin1[i + k]); };
         if (latin1[i] == '_' && i + 6 < latin1.size() && latin1[i + 1] == 'x' && latin1[i + 6] == '_' &&
-            Hex(latin1[i + 2]) >= 0 && Hex(latin1[i + 3]) >= 0 && Hex(latin1[i + 4]) >= 0 &&
-            Hex(latin1[i + 5]) >= 0) {
-            out += static_cast<char>(Hex(latin1[i + 4]) * 16 + Hex(latin1[i + 5]));
+            hex(2) >= 0 && hex(3) >= 0 && hex(4) >= 0 && hex(5) >= 0) {
+            out += static_cast<char>(hex(4) * 16 + hex(5));
             i += 6;
         } else {
             out += latin1[i];
@@ -169,7 +127,7 @@ std::map<std::string, pugi::xml_node> SavedCells(pugi::xml_node sheetData, const
     std::map<std::string, pugi::xml_node> cells;
     int lastRow = 0;
     for (pugi::xml_node row = sheetData.first_child(); row; row = row.next_sibling()) {
-        if (row.type() != pugi::node_element || LocalName(row.name()) != "row")
+        if (row.type() != pugi::node_element || xlsx::LocalName(row.name()) != "row")
             continue;
         const int number = RowNumber(row);
         if (number <= lastRow)
@@ -177,7 +135,7 @@ std::map<std::string, pugi::xml_node> SavedCells(pugi::xml_node sheetData, const
         lastRow = number;
         int lastColumn = 0;
         for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-            if (c.type() != pugi::node_element || LocalName(c.name()) != "c")
+            if (c.type() != pugi::node_element || xlsx::LocalName(c.name()) != "c")
                 continue;
             const auto at = xlsx::ParseCellRef(c.attribute("r").value());
             if (!at || at->row != number || at->column <= lastColumn)
@@ -192,9 +150,9 @@ std::map<std::string, pugi::xml_node> SavedCells(pugi::xml_node sheetData, const
 
 void CheckCell(pugi::xml_node c, const Value& value, const std::string& where) {
     const std::string_view type = c.attribute("t").value();
-    const pugi::xml_node v = Child(c, "v");
-    const pugi::xml_node is = Child(c, "is");
-    if (Child(c, "f"))
+    const pugi::xml_node v = xlsx::Child(c, "v");
+    const pugi::xml_node is = xlsx::Child(c, "is");
+    if (xlsx::Child(c, "f"))
         Fail(where + " still holds a formula");
     if (value.number) {
         if (!(type.empty() || type == "n") || !v || std::string_view(v.text().get()) != value.number)
@@ -205,7 +163,7 @@ void CheckCell(pugi::xml_node c, const Value& value, const std::string& where) {
     } else {
         std::string text;
         for (pugi::xml_node t = is.first_child(); t; t = t.next_sibling())
-            if (t.type() == pugi::node_element && LocalName(t.name()) == "t")
+            if (t.type() == pugi::node_element && xlsx::LocalName(t.name()) == "t")
                 text += t.text().get();
         if (type != "inlineStr" || ProgramText(text) != value.text)
             Fail(where + " does not hold the text written: " + text);
@@ -239,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::pair<const xlsx::PackagePart*, const std::string*>> entries;
     for (const auto& [part, text] : parts)
         entries.emplace_back(&part, &text);
-    const std::string& path = WorkFile();
+    const std::string& path = FuzzWorkFile();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << xlsx::WritePackage(entries);
@@ -296,7 +254,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string& text = savedParts.Find(part)->data;
             if (!doc.load_buffer(text.data(), text.size(), pugi::parse_full | pugi::parse_ws_pcdata))
                 Fail(where + ": the saved sheet is not XML");
-            sheetCells.emplace(sheet, SavedCells(Child(doc.document_element(), "sheetData"), where));
+            sheetCells.emplace(sheet, SavedCells(xlsx::Child(doc.document_element(), "sheetData"), where));
         }
         const auto c = sheetCells->second.find(address);
         if (c == sheetCells->second.end())
