@@ -99,6 +99,7 @@ SheetCells::SheetCells(std::string name, std::string_view partText, std::vector<
 void SheetCells::ReadRows() {
     const auto bad = [](const std::string& what) { throw std::runtime_error(what); };
     std::vector<std::pair<int, pugi::xml_node>> rows;
+    std::vector<std::pair<int, pugi::xml_node>> cells; // of one row
     int lastRow = 0;
     for (pugi::xml_node row = m_sheetData.first_child(); row; row = row.next_sibling()) {
         if (!IsElement(row, "row"))
@@ -118,7 +119,7 @@ void SheetCells::ReadRows() {
             bad("stores row " + std::to_string(number) + " twice");
         rows.emplace_back(number, row);
 
-        std::vector<std::pair<int, pugi::xml_node>> cells;
+        cells.clear();
         int lastColumn = 0;
         for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
             if (!IsElement(c, "c"))
