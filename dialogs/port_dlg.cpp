@@ -414,6 +414,7 @@ void CPortDlg::OnPortDropdown(wxCommandEvent& event) {
     FillSettingCombo(IDC_PORT, kSerialLists[0].count, kSerialLists[0].key);
     AddSerialDevices();
     m_portCombo->ChangeValue(value);
+    SettingChanged(); // the list's emptying may have been announced with an empty text
     event.Skip();
 }
 

@@ -74,6 +74,14 @@ TEST_F(PortDlgTest, OpensOnTheFirstScaleWithTheFixedLists) {
     for (const std::string& device : platform::ListSerialDevices())
         ports.push_back(device);
     EXPECT_EQ(ComboItems(m_dlg.get(), D::IDC_PORT), ports);
+    // Opening the list looks again for the devices present and keeps what was typed.
+    auto* port = Get<wxComboBox>(D::IDC_PORT);
+    port->ChangeValue("/dev/ttyUSB7");
+    wxCommandEvent dropdown(wxEVT_COMBOBOX_DROPDOWN, D::IDC_PORT);
+    dropdown.SetEventObject(port);
+    port->HandleWindowEvent(dropdown);
+    EXPECT_EQ(ComboItems(m_dlg.get(), D::IDC_PORT), ports);
+    EXPECT_EQ(port->GetValue(), "/dev/ttyUSB7");
     EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_BAUD_RATE).size(), 13u);
     EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_STOP_BITS), (std::vector<std::string>{"1", "1.5", "2"}));
     EXPECT_EQ(ChoiceRows(m_dlg.get(), D::IDC_FLOW_CONTROL),
