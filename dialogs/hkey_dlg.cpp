@@ -4,7 +4,6 @@
 #include "app/gui_base/message_box.h"
 #include "comms/settings.h"
 #include "dialogs/hotkey_ctrl.h"
-#include "platform/virtual_keys.h"
 #include "platform/x11_hotkey.h"
 
 #include <cstdlib>
@@ -63,15 +62,12 @@ void CHKeyDlg::OnOK(wxCommandEvent&) {
     const int word = m_hotKey->GetHotKey();
     g_HotKeyCode = std::to_string(word);
 
-    // Register the key once and let it go again at once, so that a combination another program
-    // holds is reported now; the lasting registration is the main window's, made when a command
-    // transfer starts.
+    // Try the key once and let it go again at once, so that a combination another program holds is
+    // reported now; the lasting registration is the main window's, made when a command transfer
+    // starts, and does not count as another program.
     if (g_RunMode == "Command" && word != 0) {
         const HotKeySpec spec = ParseHotKeyCode(g_HotKeyCode);
-        platform::X11HotKey trial;
-        const unsigned long keysym = platform::VirtualKeyToKeysym(spec.key);
-        const std::string failure =
-            keysym == 0 ? "The key is not on this keyboard" : trial.Register(keysym, spec.modifiers, nullptr);
+        const std::string failure = platform::X11HotKey::Probe(spec.key, spec.extended, spec.modifiers);
         if (!failure.empty())
             PondraMessageBox("Hotkey not registered: " + failure, wxOK | wxICON_EXCLAMATION, this);
     }

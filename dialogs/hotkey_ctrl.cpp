@@ -1,5 +1,6 @@
 #include "dialogs/hotkey_ctrl.h"
 
+#include "app/core/hotkey_text.h"
 #include "app/gui_base/text.h"
 #include "platform/virtual_keys.h"
 
@@ -18,61 +19,6 @@ constexpr ModifierKey kModifierKeys[] = {
     {0x12, kHotKeyFlagAlt},     {0xA4, kHotKeyFlagAlt},     {0xA5, kHotKeyFlagAlt},
 };
 
-struct KeyName {
-    int vk;
-    const char* name;
-};
-
-// Names of the keys that are not a letter, a digit or a function key.
-constexpr KeyName kKeyNames[] = {
-    {0x03, "Break"},
-    {0x08, "Backspace"},
-    {0x09, "Tab"},
-    {0x0C, "Clear"},
-    {0x0D, "Enter"},
-    {0x13, "Pause"},
-    {0x14, "Caps Lock"},
-    {0x1B, "Esc"},
-    {0x20, "Space"},
-    {0x21, "Page Up"},
-    {0x22, "Page Down"},
-    {0x23, "End"},
-    {0x24, "Home"},
-    {0x25, "Left"},
-    {0x26, "Up"},
-    {0x27, "Right"},
-    {0x28, "Down"},
-    {0x29, "Select"},
-    {0x2A, "Print"},
-    {0x2B, "Execute"},
-    {0x2C, "Prnt Scrn"},
-    {0x2D, "Insert"},
-    {0x2E, "Delete"},
-    {0x2F, "Help"},
-    {0x5B, "Left Windows"},
-    {0x5C, "Right Windows"},
-    {0x5D, "Application"},
-    {0x6A, "Num *"},
-    {0x6B, "Num +"},
-    {0x6C, "Num ,"},
-    {0x6D, "Num -"},
-    {0x6E, "Num Del"},
-    {0x6F, "Num /"},
-    {0x90, "Num Lock"},
-    {0x91, "Scroll Lock"},
-    {0xBA, ";"},
-    {0xBB, "="},
-    {0xBC, ","},
-    {0xBD, "-"},
-    {0xBE, "."},
-    {0xBF, "/"},
-    {0xC0, "`"},
-    {0xDB, "["},
-    {0xDC, "\\"},
-    {0xDD, "]"},
-    {0xDE, "'"},
-};
-
 struct ModifierName {
     int flag;
     const char* name;
@@ -89,21 +35,6 @@ std::string ModifierText(int flags) {
         if (flags & modifier.flag)
             text += modifier.name;
     return text;
-}
-
-std::string KeyText(int vk, bool extended) {
-    if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
-        return std::string(1, static_cast<char>(vk));
-    if (vk >= 0x60 && vk <= 0x69)
-        return "Num " + std::to_string(vk - 0x60);
-    if (vk >= 0x70 && vk <= 0x87)
-        return "F" + std::to_string(vk - 0x70 + 1);
-    if (vk == kVkReturn && extended)
-        return "Num Enter";
-    for (const KeyName& key : kKeyNames)
-        if (key.vk == vk)
-            return key.name;
-    return "#" + std::to_string(vk);
 }
 
 // The modifier flag of a Shift, Ctrl or Alt key, 0 for any other key.
@@ -131,7 +62,7 @@ std::string HotKeyWordText(int word) {
     if ((word & 0xFFFF) == 0)
         return "None";
     const int flags = (word >> 8) & 0xFF;
-    return ModifierText(flags) + KeyText(word & 0xFF, (flags & kHotKeyFlagExtended) != 0);
+    return ModifierText(flags) + HotKeyName(word & 0xFF, (flags & kHotKeyFlagExtended) != 0);
 }
 
 HotKeyCtrl::HotKeyCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)

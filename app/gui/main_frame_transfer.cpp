@@ -159,11 +159,10 @@ void CMainFrame::RegisterTransferHotKey() {
     if (spec.key == 0)
         return;
     std::string status = HotKeyRegisteredText(spec);
-    const std::string error =
-        m_hotKey.Register(platform::VirtualKeyToKeysym(spec.key), spec.modifiers & 7, [this] {
-            // Runs on the hotkey's thread: the Get itself runs on the GUI thread.
-            CallAfter(&CMainFrame::OnTriggerMessage);
-        });
+    const std::string error = m_hotKey.Register(spec.key, spec.extended, spec.modifiers, [this] {
+        // Runs on the hotkey's thread: the Get itself runs on the GUI thread.
+        CallAfter(&CMainFrame::OnTriggerMessage);
+    });
     if (!error.empty())
         status = "Hotkey could not be registered: " + error;
     SetStatusText(FromBytes(status), kPaneMessage);
@@ -362,11 +361,20 @@ void CMainFrame::SendKeystrokes(std::string line) {
         }
     }
     const int delay = KeystrokeDelayMs(g_Delay);
+    bool typedAny = false;
     for (const KeyStroke& stroke : PlanKeystrokes(line)) {
         wxMilliSleep(delay);
+        bool typed = true;
         if (stroke.kind == KeyStroke::kCharacter)
-            m_keyboard.TypeCharacter(stroke.character);
+            typed = m_keyboard.TypeCharacter(stroke.character);
         else if (stroke.kind == KeyStroke::kCommand)
-            m_keyboard.PressKey(platform::VirtualKeyToKeysym(stroke.virtualKey), stroke.modifiers);
+            typed = m_keyboard.PressKey(platform::VirtualKeyToKeysym(stroke.virtualKey), stroke.modifiers);
+        if (!typed) {
+            // The rest would not be the reading: stop, and say so.
+            const std::string what = typedAny ? "Reading partly typed: " : "Reading not typed: ";
+            SetStatusText(FromBytes(what + m_keyboard.Failure()), kPaneMessage);
+            return;
+        }
+        typedAny = typedAny || stroke.kind != KeyStroke::kPause;
     }
 }

@@ -1,11 +1,13 @@
+#include "app/core/hotkey_text.h"
 #include "comms/settings.h"
 #include "dialog_driver.h"
 #include "dialogs/hkey_dlg.h"
 #include "dialogs/hotkey_ctrl.h"
-#include "platform/virtual_keys.h"
 #include "platform/x11_hotkey.h"
+#include "support/x11_target_window.h"
 
 #include <X11/keysym.h>
+#include <memory>
 
 using namespace dialog_test;
 
@@ -39,27 +41,38 @@ TEST_F(HKeyDlgTest, DefaultCodeOpensAsCtrlAltAAndIsStoredAgain) {
     EXPECT_TRUE(boxes.Texts().empty()); // nobody else holds the key on this display
 }
 
-// The trial registration uses the registration's modifier form: a key held by another client with
-// exactly those modifiers is reported, the same key with other modifiers is not in the way.
-TEST_F(HKeyDlgTest, KeyHeldByAnotherClientIsReportedAndStillStored) {
+// The trial registration uses the registration's modifier form: a key another program holds with
+// exactly those modifiers is reported, the same key with other modifiers is not in the way, and
+// Pondra's own hotkey (registered at a command start) is no other program.
+TEST_F(HKeyDlgTest, KeyHeldByAnotherProgramIsReportedAndStillStored) {
     struct Case {
         int word;
-        unsigned long heldKeysym;
-        int heldModifiers;
+        KeySym heldKeysym;
+        unsigned heldState; // held by another program
+        bool ownHotKey;     // held by Pondra's own hotkey instead
         bool reported;
     };
     const Case cases[] = {
-        {1601, XK_a, platform::kHotCtrl | platform::kHotAlt, true}, // Ctrl+Alt+A: MOD_CONTROL | MOD_ALT
-        {1601, XK_a, platform::kHotCtrl, false},
-        {372, XK_F5, platform::kHotShift, true}, // Shift+F5: MOD_SHIFT
-        {372, XK_F5, platform::kHotAlt, false},
-        {116, XK_F5, 0, true}, // F5 alone: no modifiers
-        {833, XK_a, platform::kHotCtrl | platform::kHotShift, true},
+        {1601, XK_a, ControlMask | Mod1Mask, false, true}, // Ctrl+Alt+A: MOD_CONTROL | MOD_ALT
+        {1601, XK_a, ControlMask, false, false},
+        {372, XK_F5, ShiftMask, false, true}, // Shift+F5: MOD_SHIFT
+        {372, XK_F5, Mod1Mask, false, false},
+        {116, XK_F5, 0, false, true}, // F5 alone: no modifiers
+        {833, XK_a, ControlMask | ShiftMask, false, true},
+        {0x924, XK_Home, ShiftMask, false, true}, // Shift+Home, an extended key
+        {1601, 0, 0, true, false},
+        {0x924, 0, 0, true, false},
     };
     for (const Case& c : cases) {
         boxes.Clear();
-        platform::X11HotKey other;
-        ASSERT_EQ(other.Register(c.heldKeysym, c.heldModifiers, [] {}), "");
+        std::unique_ptr<ForeignGrab> other;
+        platform::X11HotKey own;
+        if (c.ownHotKey) {
+            const HotKeySpec spec = ParseHotKeyCode(std::to_string(c.word));
+            ASSERT_EQ(own.Register(spec.key, spec.extended, spec.modifiers, [] {}), "");
+        } else {
+            other = std::make_unique<ForeignGrab>(c.heldKeysym, c.heldState);
+        }
         CHKeyDlg dialog;
         const int result = RunModal(dialog, [&] {
             Control<HotKeyCtrl>(&dialog, CHKeyDlg::kIdHotKey)->SetHotKey(c.word);
@@ -67,7 +80,7 @@ TEST_F(HKeyDlgTest, KeyHeldByAnotherClientIsReportedAndStillStored) {
         });
         EXPECT_EQ(result, wxID_OK) << c.word;
         EXPECT_EQ(g_HotKeyCode, std::to_string(c.word));
-        ASSERT_EQ(boxes.Texts().size(), c.reported ? 1u : 0u) << c.word << " held " << c.heldModifiers;
+        ASSERT_EQ(boxes.Texts().size(), c.reported ? 1u : 0u) << c.word << " held " << c.heldState;
         if (c.reported) {
             EXPECT_EQ(boxes.Texts()[0], "Hotkey not registered: The hotkey is in use by another program");
         }
@@ -75,8 +88,7 @@ TEST_F(HKeyDlgTest, KeyHeldByAnotherClientIsReportedAndStillStored) {
 }
 
 TEST_F(HKeyDlgTest, NoRegistrationOutsideCommandModeOrForAnEmptyKey) {
-    platform::X11HotKey other;
-    ASSERT_EQ(other.Register(XK_a, platform::kHotCtrl | platform::kHotAlt, [] {}), "");
+    ForeignGrab other(XK_a, ControlMask | Mod1Mask);
     for (const char* mode : {"Manual", "Stream"}) {
         g_RunMode = mode;
         g_HotKeyCode = "1601";

@@ -11,6 +11,7 @@
 #include "support/wait.h"
 #include "support/x11_target_window.h"
 
+#include <X11/keysym.h>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -274,19 +275,119 @@ TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
     EXPECT_EQ(g_OutMode, "Test");
 }
 
-TEST_F(TransferTest, LinkModeTypesTheLineIntoTheFocusedWindow) {
+// "Link" output in Manual run mode: a burst of readings is typed into the focused window while the
+// user holds Ctrl, Alt and Shift and turns Caps Lock and Num Lock on and off, with a person's
+// timing. Every reading arrives whole, exactly, once and in order, and none is shown in the view.
+TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
+    WindowManager windowManager;
+    ScaleBoxCloser closer(Frame());
     g_OutMode = "Link";
     g_Delay = "1";
     TargetWindow target;
     ASSERT_TRUE(target.Ok());
     sim::SimScale scale(sim::SimScale::Pty);
     scale.Attach(Scale(0));
+    std::vector<sim::Step> steps;
+    std::string expected;
+    for (int i = 1; i <= 12; ++i) {
+        const std::string net = (i < 10 ? "0" : "") + std::to_string(i);
+        steps.push_back(sim::Send("0  +00" + net + ".340\r4  +0002.500\r\r\n"));
+        steps.push_back(sim::Pause(100ms));
+        expected += "\t\t+" + std::to_string(i) + ".34\t+2.50\t\r";
+    }
+    steps.push_back(sim::Silent());
     Command(ID_TRANSFER_START);
-    scale.Run({sim::Send(kFrame1), sim::Silent()});
-    ASSERT_TRUE(PumpUntil([] { return Scale(0)->m_sessionState == kSessionGood; }));
-    EXPECT_EQ(target.Collect(16), "\t\t+12.34\t+2.50\t\r");
-    // Typed, not shown in the view.
-    EXPECT_EQ(ViewText().find("12.34"), std::string::npos);
+    std::thread person([] {
+        Human user;
+        const struct {
+            std::vector<KeySym> keys;
+            int holdMs;
+        } holds[] = {{{XK_Control_L}, 150},
+                     {{XK_Alt_L}, 300},
+                     {{XK_Shift_L}, 600},
+                     {{XK_Caps_Lock}, 200},
+                     {{XK_Control_L, XK_Shift_L}, 250},
+                     {{XK_Num_Lock}, 120},
+                     {{XK_Alt_L}, 400},
+                     {{XK_Caps_Lock}, 100},
+                     {{XK_Num_Lock}, 100}};
+        for (const auto& hold : holds) {
+            for (KeySym key : hold.keys)
+                user.Down(key);
+            Human::Wait(hold.holdMs);
+            for (KeySym key : hold.keys)
+                user.Up(key);
+            Human::Wait(100);
+        }
+    });
+    scale.Run(steps);
+    const std::string got = target.Collect(expected.size(), 30s, [] { Pump(1); });
+    person.join();
+    EXPECT_EQ(got, expected);
+    EXPECT_EQ(ViewText().find(".34"), std::string::npos);
+    Human().SetLocks(0);
+}
+
+// Command run mode: Get by the hotkey types the whole reading, however long the user still holds
+// the hotkey's keys, and the hotkey follows the layout switched while Pondra runs: the key that gave
+// "a" at the start is another letter afterwards and passes through to the application.
+TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
+    WindowManager windowManager;
+    ScaleBoxCloser closer(Frame());
+    g_RunMode = "Command";
+    g_OutMode = "Link";
+    g_Delay = "1";
+    const struct {
+        const char* layout;
+        int aUpMs;   // "a" let go after
+        int allUpMs; // Ctrl and Alt let go after
+    } cases[] = {{"us", 0, 0}, {"us", 100, 350}, {"us", 600, 600}, {"us", 2000, 2000}, {"de", 100, 300}};
+    sim::SimScale scale(sim::SimScale::Tcp);
+    scale.Attach(Scale(0));
+    std::vector<sim::Step> steps;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        steps.push_back(sim::Expect("\x05", 10s));
+        steps.push_back(sim::Send(kFrame1));
+    }
+    steps.push_back(sim::Silent());
+    scale.Run(steps);
+
+    Human user;
+    struct LayoutBack {
+        ~LayoutBack() { SetLayout("us"); }
+    } layoutBack;
+    ASSERT_TRUE(SetLayout("fr"));
+    const unsigned startA = user.Key(XK_a);
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(PumpUntil([&] { return IsEnabled(ID_TRANSFER_GET); }));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.layout) + ", a up after " + std::to_string(c.aUpMs));
+        ASSERT_TRUE(SetLayout(c.layout));
+        ASSERT_TRUE(PumpUntil([&] { return KeyIsGrabbed(user.Key(XK_a), ControlMask | Mod1Mask); }))
+            << "the hotkey did not follow the layout";
+        TargetWindow target;
+        ASSERT_TRUE(target.Ok());
+        user.Down(XK_Control_L);
+        user.Down(XK_Alt_L);
+        user.Send(startA, true);
+        user.Send(startA, false);
+        user.Down(XK_a);
+        std::thread letGo([&] {
+            Human hand;
+            Human::Wait(c.aUpMs);
+            hand.Up(XK_a);
+            Human::Wait(c.allUpMs - c.aUpMs);
+            hand.Up(XK_Alt_L);
+            hand.Up(XK_Control_L);
+        });
+        const std::string expected = "<C-A-q>\t\t+12.34\t+2.50\t\r";
+        EXPECT_EQ(target.Collect(16 + 1, 20s, [] { Pump(1); }), expected);
+        letGo.join();
+        EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
+    }
+    EXPECT_TRUE(scale.Finish(5s)) << scale.Failure();
+    Pump(20);
+    EXPECT_EQ(scale.Received(), std::string(std::size(cases), '\x05')) << "one Get for each press";
 }
 
 } // namespace

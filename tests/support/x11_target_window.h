@@ -1,14 +1,23 @@
-// A plain X client window for tests: it takes the keyboard focus and collects the text of the key
-// presses it receives, read through the keyboard layout as any program would. Include it after
-// gtest: the X headers define macros (None, Bool, ...) that gtest's own headers would trip over.
+// X clients for keystroke tests: a plain window that takes the keyboard focus and collects the text
+// of the key presses it receives, read through the keyboard layout as any program would; a person
+// at the keyboard (XTest); another program's key grab; the layout and the window manager. Include
+// it after gtest: the X headers define macros (None, Bool, ...) that gtest's own headers would trip
+// over.
 #pragma once
 
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <functional>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 // A focused window that collects the text of the key presses it receives.
 class TargetWindow {
@@ -35,15 +44,20 @@ public:
     }
     bool Ok() const { return m_display != nullptr; }
 
-    // Reads `keyCount` key presses (other than modifiers), or what came within ten seconds. Each key
+    // Reads `keyCount` key presses (other than modifiers), or what came within the limit. Each key
     // press adds its text; keys without text or with Ctrl or Alt add "<modifiers-keysym name>".
-    std::string Collect(std::size_t keyCount) {
+    // `whileWaiting` runs while no key is pending (a test whose own window types runs its events).
+    std::string Collect(std::size_t keyCount, std::chrono::milliseconds limit = std::chrono::seconds(10),
+                        const std::function<void()>& whileWaiting = {}) {
         std::string text;
         std::size_t keys = 0;
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        auto deadline = std::chrono::steady_clock::now() + limit;
         while (keys < keyCount && std::chrono::steady_clock::now() < deadline) {
             if (!XPending(m_display)) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                if (whileWaiting)
+                    whileWaiting();
+                else
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
                 continue;
             }
             XEvent event;
@@ -79,4 +93,150 @@ public:
 private:
     Display* m_display = nullptr;
     Window m_window = 0;
+};
+
+// Switches the keyboard layout of the display, as a user does with setxkbmap.
+inline bool SetLayout(const char* layout) {
+    const std::string command = std::string("setxkbmap ") + layout + " >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+// A person at the keyboard, pressing and releasing keys on a connection of its own (XTest, so the
+// keys are held for the whole display as real ones are).
+class Human {
+public:
+    Human() : m_display(XOpenDisplay(nullptr)) {}
+    ~Human() {
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    Human(const Human&) = delete;
+    Human& operator=(const Human&) = delete;
+
+    // The key that gives `keysym` in the layout of the moment, plain (column 0) or with Shift or
+    // Num Lock (column 1); 0 when there is none.
+    unsigned Key(KeySym keysym, int* column = nullptr) const {
+        int minCode, maxCode, perCode = 0;
+        XDisplayKeycodes(m_display, &minCode, &maxCode);
+        KeySym* map = XGetKeyboardMapping(m_display, minCode, maxCode - minCode + 1, &perCode);
+        unsigned found = 0;
+        for (int c = 0; c < 2 && c < perCode && !found; ++c)
+            for (int code = minCode; code <= maxCode && !found; ++code)
+                if (map[(code - minCode) * perCode + c] == keysym) {
+                    found = static_cast<unsigned>(code);
+                    if (column)
+                        *column = c;
+                }
+        XFree(map);
+        return found;
+    }
+    // What the key gives with the modifiers `state`.
+    KeySym Lookup(unsigned keycode, unsigned state) const {
+        KeySym keysym = NoSymbol;
+        unsigned consumed;
+        XkbLookupKeySym(m_display, static_cast<KeyCode>(keycode), state, &consumed, &keysym);
+        return keysym;
+    }
+    void Down(KeySym keysym) { Send(Key(keysym), true); }
+    void Up(KeySym keysym) { Send(Key(keysym), false); }
+    void Send(unsigned keycode, bool down) {
+        XTestFakeKeyEvent(m_display, keycode, down, CurrentTime);
+        XSync(m_display, False);
+    }
+    static void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+    // Locks exactly `mask` of Caps Lock and Num Lock.
+    void SetLocks(unsigned mask) {
+        const unsigned both = LockMask | NumLockMask();
+        XkbLockModifiers(m_display, XkbUseCoreKbd, both, mask & both);
+        XSync(m_display, False);
+    }
+    unsigned Locks() const {
+        XkbStateRec state{};
+        XkbGetState(m_display, XkbUseCoreKbd, &state);
+        return state.locked_mods;
+    }
+    unsigned NumLockMask() const { return XkbKeysymToModifiers(m_display, XK_Num_Lock); }
+
+private:
+    Display* m_display;
+};
+
+// Whether a client holds a grab of the key with exactly the modifiers `state`: the test tries to
+// grab it itself, which the server refuses (BadAccess) while another client holds it.
+inline bool KeyIsGrabbed(unsigned keycode, unsigned state) {
+    static bool refused;
+    Display* display = XOpenDisplay(nullptr);
+    refused = false;
+    XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent* error) {
+        refused = refused || error->error_code == BadAccess;
+        return 0;
+    });
+    XGrabKey(display, static_cast<int>(keycode), state, DefaultRootWindow(display), False, GrabModeAsync,
+             GrabModeAsync);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    XCloseDisplay(display);
+    return refused;
+}
+
+// Another program holding a key combination, for as long as the object exists.
+class ForeignGrab {
+public:
+    ForeignGrab(KeySym keysym, unsigned state) : m_display(XOpenDisplay(nullptr)) {
+        const int keycode = XKeysymToKeycode(m_display, keysym);
+        for (unsigned lock : {0u, static_cast<unsigned>(LockMask)})
+            XGrabKey(m_display, keycode, state | lock, DefaultRootWindow(m_display), False, GrabModeAsync,
+                     GrabModeAsync);
+        XSync(m_display, False);
+    }
+    ~ForeignGrab() { XCloseDisplay(m_display); }
+    ForeignGrab(const ForeignGrab&) = delete;
+    ForeignGrab& operator=(const ForeignGrab&) = delete;
+
+private:
+    Display* m_display;
+};
+
+// Runs openbox on the display for as long as the object exists, where focus matters as on a
+// desktop. Without openbox installed, or with another window manager running, the test goes on as
+// it is.
+class WindowManager {
+public:
+    WindowManager() {
+        m_pid = fork();
+        if (m_pid == 0) {
+            execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Openbox has taken over once it names itself on the root window.
+        Display* display = XOpenDisplay(nullptr);
+        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+        for (int i = 0; i < 300 && m_pid > 0; ++i) {
+            Atom type;
+            int format;
+            unsigned long count, after;
+            unsigned char* data = nullptr;
+            XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType,
+                               &type, &format, &count, &after, &data);
+            if (data)
+                XFree(data);
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+                m_pid = -1; // ended at once: another window manager runs
+            if (count > 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        XCloseDisplay(display);
+    }
+    ~WindowManager() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+
+private:
+    pid_t m_pid = -1;
 };

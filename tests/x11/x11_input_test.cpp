@@ -22,22 +22,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
-void SetLayout(const char* layout) {
-    std::string command = std::string("setxkbmap ") + layout + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
-}
-
 class X11InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY"))
             GTEST_SKIP() << "needs an X display (run under xvfb-run)";
-        SetLayout("us");
+        ASSERT_TRUE(SetLayout("us"));
         ASSERT_EQ(keyboard.Open(), "");
     }
     void TearDown() override {
-        if (std::getenv("DISPLAY"))
+        if (std::getenv("DISPLAY")) {
             SetLayout("us");
+            Human().SetLocks(0);
+        }
     }
     void Type(const std::string& text) {
         for (unsigned char c : text)
@@ -46,15 +43,60 @@ protected:
     platform::X11Keyboard keyboard;
 };
 
-TEST_F(X11InputTest, TypesTextAsTheLayoutProducesIt) {
-    const std::string text = "Net 12.5 kg\t~!@#$%^&*()_+{}|:<>?\"aZ";
+// Caps Lock and Num Lock change what keys give; typing must not depend on them, nor change them.
+TEST_F(X11InputTest, TypesTextExactlyInEveryLayoutAndLockState) {
+    const std::string text = "Net 12.5 kg\t~!@#$%^&*()_+{}|:<>?\"aZ Ab-c";
+    Human user;
+    const unsigned num = user.NumLockMask();
     for (const char* layout : {"us", "de", "fr"}) {
-        SetLayout(layout);
+        ASSERT_TRUE(SetLayout(layout));
+        for (unsigned locks : {0u, static_cast<unsigned>(LockMask), num, LockMask | num}) {
+            user.SetLocks(locks);
+            TargetWindow target;
+            ASSERT_TRUE(target.Ok());
+            Type(text);
+            ASSERT_TRUE(keyboard.PressKey(XK_KP_7, 0)); // the keypad's 7 types "7", Num Lock on or off
+            EXPECT_EQ(target.Collect(text.size() + 1), text + "7") << layout << ", locks " << locks;
+            EXPECT_EQ(user.Locks() & (LockMask | num), locks) << "the user's locks are kept";
+        }
+    }
+}
+
+// The user still holds a key while a reading is typed: each key press waits until it is let go.
+TEST_F(X11InputTest, KeyPressesWaitUntilTheUserLetsGo) {
+    const std::string text = "Ab-c\t12.5";
+    const struct {
+        KeySym key;
+        int holdMs;
+    } cases[] = {{XK_Control_L, 300},        {XK_Alt_L, 100},     {XK_Shift_L, 600},
+                 {XK_ISO_Level3_Shift, 200}, {XK_Caps_Lock, 400}, {XK_Num_Lock, 150}};
+    for (const auto& c : cases) {
+        Human user;
+        if (!user.Key(c.key))
+            continue; // not on this keyboard
         TargetWindow target;
         ASSERT_TRUE(target.Ok());
+        user.Down(c.key);
+        std::thread letGo([&] {
+            Human::Wait(c.holdMs);
+            user.Up(c.key);
+        });
         Type(text);
-        EXPECT_EQ(target.Collect(text.size()), text) << layout;
+        letGo.join();
+        EXPECT_EQ(target.Collect(text.size()), text) << XKeysymToString(c.key);
+        user.SetLocks(0);
     }
+
+    // Held beyond the limit: nothing is typed, and the keyboard says why.
+    keyboard.SetHeldKeyLimit(300ms);
+    TargetWindow target;
+    Human user;
+    user.Down(XK_Control_L);
+    EXPECT_FALSE(keyboard.TypeCharacter('x'));
+    EXPECT_EQ(keyboard.Failure(), "a key is held down");
+    user.Up(XK_Control_L);
+    ASSERT_TRUE(keyboard.TypeCharacter('y'));
+    EXPECT_EQ(target.Collect(1), "y");
 }
 
 TEST_F(X11InputTest, CharactersMissingFromTheLayoutAreStillTyped) {
@@ -82,9 +124,7 @@ TEST_F(X11InputTest, HotKeyFiresWhateverWindowHasTheFocus) {
     ASSERT_TRUE(target.Ok());
     std::atomic<int> presses{0};
     platform::X11HotKey hotkey;
-    ASSERT_EQ(hotkey.Register(platform::VirtualKeyToKeysym('A'), platform::kHotCtrl | platform::kHotAlt,
-                              [&] { ++presses; }),
-              "");
+    ASSERT_EQ(hotkey.Register('A', false, platform::kHotCtrl | platform::kHotAlt, [&] { ++presses; }), "");
     ASSERT_TRUE(
         keyboard.PressKey(platform::VirtualKeyToKeysym('A'), platform::kPressCtrl | platform::kPressAlt));
     for (int i = 0; i < 1000 && presses == 0; ++i) // up to ten seconds
@@ -97,9 +137,8 @@ TEST_F(X11InputTest, HotKeyFiresWhateverWindowHasTheFocus) {
 
     // A second program cannot take the same key.
     platform::X11HotKey other;
-    EXPECT_EQ(
-        other.Register(platform::VirtualKeyToKeysym('A'), platform::kHotCtrl | platform::kHotAlt, [] {}),
-        "The hotkey is in use by another program");
+    EXPECT_EQ(other.Register('A', false, platform::kHotCtrl | platform::kHotAlt, [] {}),
+              "The hotkey is in use by another program");
 
     hotkey.Unregister();
     ASSERT_TRUE(
