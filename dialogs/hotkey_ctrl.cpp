@@ -4,6 +4,8 @@
 #include "app/gui_base/text.h"
 #include "platform/virtual_keys.h"
 
+#include <algorithm>
+
 namespace {
 
 enum : int { kVkBack = 0x08, kVkTab = 0x09, kVkReturn = 0x0D, kVkEscape = 0x1B };
@@ -70,6 +72,11 @@ HotKeyCtrl::HotKeyCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_KEY_DOWN, &HotKeyCtrl::OnKeyDown, this);
     Bind(wxEVT_KEY_UP, &HotKeyCtrl::OnKeyUp, this);
     Bind(wxEVT_CHAR, &HotKeyCtrl::OnChar, this);
+    // Wide enough to show every combination whole, with all three modifiers.
+    int widest = 0;
+    for (int word = 0x700; word <= 0xFFF; ++word)
+        widest = std::max(widest, GetTextExtent(FromBytes(HotKeyWordText(word))).x);
+    SetMinSize(wxSize(std::max(size.x, GetSizeFromTextSize(widest).x), size.y));
     ShowWord();
 }
 
