@@ -9,6 +9,7 @@
 #include "platform/x11_keyboard.h"
 #include "support/sim_scale.h"
 #include "support/wait.h"
+#include "support/window_manager.h"
 #include "support/x11_target_window.h"
 
 #include <X11/keysym.h>
@@ -279,7 +280,8 @@ TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
 // user holds Ctrl, Alt and Shift and turns Caps Lock and Num Lock on and off, with a person's
 // timing. Every reading arrives whole, exactly, once and in order, and none is shown in the view.
 TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
-    WindowManager windowManager;
+    WindowManager windowManager; // focus as on a desktop
+    ASSERT_EQ(windowManager.Start(), "");
     ScaleBoxCloser closer(Frame());
     g_OutMode = "Link";
     g_Delay = "1";
@@ -332,7 +334,8 @@ TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
 // the hotkey's keys, and the hotkey follows the layout switched while Pondra runs: the key that gave
 // "a" at the start is another letter afterwards and passes through to the application.
 TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
-    WindowManager windowManager;
+    WindowManager windowManager; // focus as on a desktop
+    ASSERT_EQ(windowManager.Start(), "");
     ScaleBoxCloser closer(Frame());
     g_RunMode = "Command";
     g_OutMode = "Link";

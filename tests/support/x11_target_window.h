@@ -1,8 +1,7 @@
 // X clients for keystroke tests: a plain window that takes the keyboard focus and collects the text
 // of the key presses it receives, read through the keyboard layout as any program would; a person
-// at the keyboard (XTest); another program's key grab; the layout and the window manager. Include
-// it after gtest: the X headers define macros (None, Bool, ...) that gtest's own headers would trip
-// over.
+// at the keyboard (XTest); another program's key grab; the keyboard layout. Include it after gtest:
+// the X headers define macros (None, Bool, ...) that gtest's own headers would trip over.
 #pragma once
 
 #include <X11/XKBlib.h>
@@ -11,13 +10,10 @@
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 // A focused window that collects the text of the key presses it receives.
 class TargetWindow {
@@ -195,48 +191,4 @@ public:
 
 private:
     Display* m_display;
-};
-
-// Runs openbox on the display for as long as the object exists, where focus matters as on a
-// desktop. Without openbox installed, or with another window manager running, the test goes on as
-// it is.
-class WindowManager {
-public:
-    WindowManager() {
-        m_pid = fork();
-        if (m_pid == 0) {
-            execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        // Openbox has taken over once it names itself on the root window.
-        Display* display = XOpenDisplay(nullptr);
-        const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-        for (int i = 0; i < 300 && m_pid > 0; ++i) {
-            Atom type;
-            int format;
-            unsigned long count, after;
-            unsigned char* data = nullptr;
-            XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType,
-                               &type, &format, &count, &after, &data);
-            if (data)
-                XFree(data);
-            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
-                m_pid = -1; // ended at once: another window manager runs
-            if (count > 0)
-                break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        XCloseDisplay(display);
-    }
-    ~WindowManager() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    WindowManager(const WindowManager&) = delete;
-    WindowManager& operator=(const WindowManager&) = delete;
-
-private:
-    pid_t m_pid = -1;
 };
