@@ -56,7 +56,8 @@ TEST_F(X11InputTest, TypesTextExactlyInEveryLayoutAndLockState) {
             ASSERT_TRUE(target.Ok());
             Type(text);
             ASSERT_TRUE(keyboard.PressKey(XK_KP_7, 0)); // the keypad's 7 types "7", Num Lock on or off
-            EXPECT_EQ(target.Collect(text.size() + 1), text + "7") << layout << ", locks " << locks;
+            ASSERT_TRUE(keyboard.PressKey(XK_a, platform::kPressCtrl)); // on the layout's own A key
+            EXPECT_EQ(target.Collect(text.size() + 2), text + "7<C-a>") << layout << ", locks " << locks;
             EXPECT_EQ(user.Locks() & (LockMask | num), locks) << "the user's locks are kept";
         }
     }
