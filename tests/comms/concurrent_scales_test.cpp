@@ -114,7 +114,7 @@ TEST_F(ConcurrentScalesTest, ScalesRunSideBySideAndStopCleanlyRoundAfterRound) {
             // waits for more.
             for (auto& rig : rigs) {
                 EXPECT_TRUE(rig.scale->Finish()) << round.model << ": " << rig.scale->Failure();
-                EXPECT_TRUE(WaitUntilBlocked(*rig.thread, Blocked::InPollOrFutex)) << round.model;
+                EXPECT_TRUE(WaitUntilAllRead(*rig.thread, *rig.scale, Blocked::InPollOrFutex)) << round.model;
             }
             for (auto& rig : rigs) {
                 rig.dev->StopEvent.Set();

@@ -100,6 +100,7 @@ protected:
     }
     // Opens the link to the simulated scale, starts its script and runs the engine on a worker.
     void Start(Engine engine, SimScale& scale, std::vector<Step> script, const char* command = "\x05") {
+        m_scale = &scale;
         scale.Attach(dev);
         ASSERT_EQ(OpenDeviceLink(dev), "");
         scale.Run(std::move(script));
@@ -130,8 +131,11 @@ protected:
         return code;
     }
     double SessionSeconds() const { return std::chrono::duration<double>(endedAt - started).count(); }
-    // Waits until the worker sleeps in a read, or also in a wait for a request.
-    bool WorkerBlocked(Blocked how = Blocked::InPoll) { return WaitUntilBlocked(workerThread, how); }
+    // Waits until the worker has read every byte the scale sent and sleeps again: in a read, or
+    // also in a wait for a request.
+    bool WorkerBlocked(Blocked how = Blocked::InPoll) {
+        return WaitUntilAllRead(workerThread, *m_scale, how);
+    }
     // The user's Stop: the stop event, then the link closed at once.
     void Stop() {
         dev->StopEvent.Set();
@@ -144,6 +148,7 @@ protected:
     std::unique_ptr<TraceRecorder> notify;
     std::thread worker;
     std::atomic<pid_t> workerThread{0};
+    const SimScale* m_scale = nullptr;
     Clock::time_point started, endedAt;
 };
 

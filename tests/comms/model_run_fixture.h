@@ -106,9 +106,10 @@ protected:
             return worker(d);
         });
     }
-    // Waits until the worker sleeps in a read, or also in a wait for a request.
+    // Waits until the worker has read every byte the scale sent and sleeps again: in a read, or
+    // also in a wait for a request.
     bool WorkerBlocked(sim::Blocked how = sim::Blocked::InPoll) {
-        return sim::WaitUntilBlocked(workerThread, how);
+        return sim::WaitUntilAllRead(workerThread, *scale, how);
     }
     // The user's Stop: the stop event, then the link closed at once.
     void Stop() {

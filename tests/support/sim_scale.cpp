@@ -283,6 +283,7 @@ bool SimScale::Write(const std::string& bytes) {
             return false;
         }
         done += static_cast<std::size_t>(n);
+        m_sent += static_cast<std::uint64_t>(n);
     }
     return true;
 }

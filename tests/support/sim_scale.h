@@ -76,6 +76,8 @@ public:
     std::string Failure() const;
     // Every byte the scale has received so far.
     std::string Received() const;
+    // How many bytes the scale has sent so far.
+    std::uint64_t Sent() const { return m_sent; }
 
     // The scale's end of the line, for benchmarks that write frames themselves; -1 on a TCP scale
     // that has no connection yet.
@@ -105,6 +107,7 @@ private:
     int m_stopFd = -1;             // eventfd that ends waits when the scale is destroyed
     std::thread m_thread;
     std::atomic<bool> m_done{true};
+    std::atomic<std::uint64_t> m_sent{0};
     bool m_parked = false; // the script has reached a Silent step
 
     mutable std::mutex m_mutex;

@@ -1,4 +1,5 @@
 #include "support/wait.h"
+#include "support/sim_scale.h"
 
 #include <fstream>
 #include <string>
@@ -22,6 +23,16 @@ pid_t ThisThread() {
     return static_cast<pid_t>(::syscall(SYS_gettid));
 }
 
+std::uint64_t BytesRead(pid_t thread) {
+    std::ifstream file("/proc/self/task/" + std::to_string(thread) + "/io");
+    std::string key;
+    std::uint64_t value = 0;
+    while (file >> key >> value)
+        if (key == "rchar:")
+            return value;
+    return 0;
+}
+
 bool WaitUntilBlocked(pid_t thread, Blocked how, std::chrono::milliseconds timeout) {
     // /proc shows the number of the system call a sleeping thread is in, or "running".
     const std::string path = "/proc/self/task/" + std::to_string(thread) + "/syscall";
@@ -42,6 +53,12 @@ bool WaitUntilBlocked(pid_t thread, Blocked how, std::chrono::milliseconds timeo
 
 bool WaitUntilBlocked(const std::atomic<pid_t>& thread, Blocked how, std::chrono::milliseconds timeout) {
     return WaitUntil([&] { return thread != 0; }, timeout) && WaitUntilBlocked(thread.load(), how, timeout);
+}
+
+bool WaitUntilAllRead(const std::atomic<pid_t>& thread, const SimScale& scale, Blocked how,
+                      std::chrono::milliseconds timeout) {
+    return WaitUntil([&] { return thread != 0 && BytesRead(thread) >= scale.Sent(); }, timeout) &&
+           WaitUntilBlocked(thread.load(), how, timeout);
 }
 
 } // namespace sim

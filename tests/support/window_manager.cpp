@@ -27,7 +27,7 @@ std::vector<T> Property(Display* display, Window window, const char* name, Atom 
     std::vector<T> values;
     if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, items, False, type, &actual,
                            &format, &count, &after, &data) == Success &&
-        data) {
+        data && count > 0) {
         values.resize(count);
         std::memcpy(values.data(), data, count * sizeof(T));
     }
