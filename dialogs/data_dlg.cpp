@@ -3,6 +3,7 @@
 #include "app/gui_base/text.h"
 #include "comms/model_table.h"
 #include "comms/settings.h"
+#include "dialogs/dialog_units.h"
 #include "dialogs/fld_format.h"
 #include "dialogs/hotkey_ctrl.h"
 #include "dialogs/typed_text.h"
@@ -114,32 +115,25 @@ CDataDlg::CDataDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Data Format S
     auto* sign = new wxCheckBox(this, kFirstCheckBox, kFieldCaptions[0]);
     sign->Hide();
 
-    std::array<wxFlexGridSizer*, 2> columns{new wxFlexGridSizer(4, 3, 6), new wxFlexGridSizer(4, 3, 6)};
-    const wxSize editSize = wxDLG_UNIT(this, wxSize(60, 11));
+    // The cells of each field's row: check box, "Macro :", macro edit, Format button (or nothing).
+    using Row = std::array<wxWindow*, 4>;
+    std::array<Row, kFieldCount> rows{};
+    const wxSize editSize = DialogWidth(this, 60);
     for (int n = 1; n < kFieldCount; ++n) {
-        wxFlexGridSizer* column = columns[n <= kFieldsPerColumn ? 0 : 1];
-        column->Add(new wxCheckBox(this, kFirstCheckBox + n, kFieldCaptions[n]), 0, wxALIGN_CENTER_VERTICAL);
-        column->Add(new wxStaticText(this, kFirstLabel + n, "Macro :"), 0, wxALIGN_CENTER_VERTICAL);
-        column->Add(new wxTextCtrl(this, kFirstMacroEdit + n, "", wxDefaultPosition, editSize), 0,
-                    wxALIGN_CENTER_VERTICAL);
+        rows[n][0] = new wxCheckBox(this, kFirstCheckBox + n, kFieldCaptions[n]);
+        rows[n][1] = new wxStaticText(this, kFirstLabel + n, "Macro :");
+        rows[n][2] = new wxTextCtrl(this, kFirstMacroEdit + n, "", wxDefaultPosition, editSize);
         if (g_FieldHasFormat[n])
-            column->Add(new wxButton(this, kFirstFormatButton + n, "Format", wxDefaultPosition, wxDefaultSize,
-                                     wxBU_EXACTFIT),
-                        0, wxALIGN_CENTER_VERTICAL);
-        else
-            column->AddSpacer(0);
+            rows[n][3] = new wxButton(this, kFirstFormatButton + n, "Format");
     }
-    auto* lineEndLabel = new wxStaticText(this, kIdLineEndLabel, "Macro :");
-    auto* lineEnd = new wxTextCtrl(this, kIdLineEndMacro, "", wxDefaultPosition, editSize);
-    columns[1]->Add(new wxStaticText(this, wxID_ANY, "End of line"), 0, wxALIGN_CENTER_VERTICAL);
-    columns[1]->Add(lineEndLabel, 0, wxALIGN_CENTER_VERTICAL);
-    columns[1]->Add(lineEnd, 0, wxALIGN_CENTER_VERTICAL);
-    columns[1]->AddSpacer(0);
+    const Row lineEndRow{new wxStaticText(this, wxID_ANY, "End of line"),
+                         new wxStaticText(this, kIdLineEndLabel, "Macro :"),
+                         new wxTextCtrl(this, kIdLineEndMacro, "", wxDefaultPosition, editSize), nullptr};
 
     auto* keyGroup = new wxStaticBox(this, wxID_ANY, "Key Converting");
-    m_hotKey = new HotKeyCtrl(this, kIdHotKey, wxDefaultPosition, wxDLG_UNIT(this, wxSize(80, 12)));
+    m_hotKey = new HotKeyCtrl(this, kIdHotKey, wxDefaultPosition, DialogWidth(this, 80));
     auto* convert = new wxButton(this, kIdConvert, "=", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT);
-    m_keyCode = new wxTextCtrl(this, kIdKeyCode, "", wxDefaultPosition, wxDLG_UNIT(this, wxSize(40, 12)));
+    m_keyCode = new wxTextCtrl(this, kIdKeyCode, "", wxDefaultPosition, DialogWidth(this, 40));
     auto* tab = new wxButton(this, kIdTab, "&Tab");
     auto* shiftTab = new wxButton(this, kIdShiftTab, "S&hift+Tab");
     auto* newLine = new wxButton(this, kIdNewLine, "New &Line");
@@ -147,23 +141,44 @@ CDataDlg::CDataDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Data Format S
     auto* ok = new wxButton(this, wxID_OK, "OK");
     auto* cancel = new wxButton(this, wxID_CANCEL, "Cancel");
     ok->SetDefault();
+    // Text boxes as high as the buttons beside them: the toolkit tells their height only once the
+    // dialog is shown, too late for the layout. The "=" button is as narrow as its text allows.
+    const int lineHeight = ok->GetBestSize().y;
+    for (wxWindow* child : GetChildren())
+        if (auto* edit = dynamic_cast<wxTextCtrl*>(child))
+            edit->SetMinSize(wxSize(edit->GetSize().x, lineHeight));
+    convert->SetMinSize(wxSize(convert->GetTextExtent("=").x + 4 * GetCharWidth(), lineHeight));
 
-    auto* fieldRows = new wxBoxSizer(wxHORIZONTAL);
-    fieldRows->Add(columns[0], 0, wxRIGHT, 16);
-    fieldRows->Add(columns[1]);
+    // One grid holds both columns of fields, so that their rows line up; the line-end macro ends
+    // the second column.
+    auto* fields = new wxFlexGridSizer(2 * 4 + 1, 2, 6);
+    const auto addRow = [fields](const Row& row) {
+        for (wxWindow* cell : row)
+            if (cell)
+                fields->Add(cell, 0, wxALIGN_CENTER_VERTICAL);
+            else
+                fields->AddSpacer(0);
+    };
+    for (int r = 1; r <= kFieldsPerColumn; ++r) {
+        addRow(rows[r]);
+        fields->AddSpacer(10);
+        addRow(rows[r + kFieldsPerColumn]);
+    }
+    addRow(Row{});
+    fields->AddSpacer(10);
+    addRow(lineEndRow);
+
     auto* converter = new wxStaticBoxSizer(keyGroup, wxHORIZONTAL);
-    converter->Add(m_hotKey, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
-    converter->Add(convert, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
-    converter->Add(m_keyCode, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
-    for (wxButton* button : {tab, shiftTab, newLine, space})
-        converter->Add(button, 0, wxALIGN_CENTER_VERTICAL | wxALL, 3);
+    for (wxWindow* control :
+         std::initializer_list<wxWindow*>{m_hotKey, convert, m_keyCode, tab, shiftTab, newLine, space})
+        converter->Add(control, 0, wxALIGN_CENTER_VERTICAL | wxALL, 5);
     auto* bottom = new wxBoxSizer(wxHORIZONTAL);
     bottom->Add(converter, 1, wxRIGHT, 10);
     bottom->Add(ok, 0, wxALIGN_BOTTOM | wxRIGHT, 5);
     bottom->Add(cancel, 0, wxALIGN_BOTTOM);
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(title, 0, wxALL, 8);
-    top->Add(fieldRows, 0, wxLEFT | wxRIGHT, 8);
+    top->Add(fields, 0, wxLEFT | wxRIGHT, 8);
     top->Add(bottom, 0, wxALL | wxEXPAND, 8);
     SetSizerAndFit(top);
 
@@ -209,6 +224,7 @@ void CDataDlg::OnInitDialog(wxInitDialogEvent&) {
     static_cast<wxTextCtrl*>(FindWindow(kIdLineEndMacro))->ChangeValue(FromBytes(g_Macros[kEndOfLineMacro]));
     static_cast<wxStaticText*>(FindWindow(kIdTitle))->SetLabelText(FromBytes(title));
     Layout();
+    FocusFirstControl(this);
 }
 
 void CDataDlg::OnOK(wxCommandEvent&) {

@@ -18,6 +18,14 @@ inline wxSize DialogWidth(wxWindow* dialog, int width) {
     return wxSize(wxDLG_UNIT(dialog, wxSize(width, 0)).x, wxDefaultCoord);
 }
 
+// The dialog's first control, in tab order, that takes the focus from the keyboard (of a group of
+// radio buttons, the chosen one): where a dialog that leaves its focus to the system opens with it.
+wxWindow* FirstFocusableControl(wxWindow* dialog);
+inline void FocusFirstControl(wxWindow* dialog) {
+    if (wxWindow* first = FirstFocusableControl(dialog))
+        first->SetFocus();
+}
+
 // Ends a dialog with the result `rc`: a modal one returns it from ShowModal; one shown without a
 // modal loop (as the GUI tests open them) is hidden and keeps it as its return code.
 inline void CloseDialog(wxDialog* dialog, int rc) {

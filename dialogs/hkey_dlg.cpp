@@ -3,6 +3,7 @@
 #include "app/core/hotkey_text.h"
 #include "app/gui_base/message_box.h"
 #include "comms/settings.h"
+#include "dialogs/dialog_units.h"
 #include "dialogs/hotkey_ctrl.h"
 #include "platform/x11_hotkey.h"
 
@@ -29,8 +30,8 @@ CHKeyDlg::CHKeyDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Start Up & Ho
     keyRow->Add(label, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 5);
     keyRow->Add(m_hotKey, 1);
     auto* groupSizer = new wxStaticBoxSizer(group, wxVERTICAL);
-    groupSizer->Add(m_minimized, 0, wxALL, 3);
-    groupSizer->Add(m_normal, 0, wxALL, 3);
+    groupSizer->Add(m_minimized, 0, wxALL, 5);
+    groupSizer->Add(m_normal, 0, wxALL, 5);
     auto* left = new wxBoxSizer(wxVERTICAL);
     left->Add(keyRow, 0, wxEXPAND | wxBOTTOM, 8);
     left->Add(groupSizer, 0, wxEXPAND);
@@ -55,6 +56,7 @@ void CHKeyDlg::OnInitDialog(wxInitDialogEvent&) {
         m_minimized->SetValue(true);
     else
         m_normal->SetValue(true);
+    FocusFirstControl(this);
 }
 
 void CHKeyDlg::OnOK(wxCommandEvent&) {

@@ -11,8 +11,9 @@
 #include <wx/stattext.h>
 
 namespace {
-constexpr int kRowStep = 24;         // pixels between two rows of boxes
-constexpr int kOkBelowLastRow = 36;  // the OK button's distance below the top of the last row
+constexpr int kRowStep = 24;         // pixels between two rows of boxes, more where a box is taller
+constexpr int kOkBelowLastRow = 36;  // the OK button's distance below the top of the last row, as much
+                                     // more as a row is
 constexpr int kRowsShownAtOnce = 10; // from 30 boxes on, the window shows ten rows and scrolls
 constexpr int kColumns = 3;
 } // namespace
@@ -24,9 +25,19 @@ ScaleCheckDialog::ScaleCheckDialog(wxWindow* parent, const wxString& caption, co
     // A top-level window cannot carry a scroll bar itself here, so everything sits on one panel
     // that fills the dialog and scrolls.
     m_body = new wxPanel(this, wxID_ANY, wxPoint(0, 0), GetClientSize(), wxVSCROLL | wxALWAYS_SHOW_SB);
-    new wxStaticText(m_body, wxID_ANY, explanation, DialogPoint(this, 20, 10), DialogSize(this, 360, 15));
-    m_ok = new wxButton(m_body, wxID_OK, "OK", DialogPoint(this, 168, 15), DialogSize(this, 45, 14));
+    // The explanation wraps within its width; the OK button stands below it, not on its second line,
+    // and the dialog grows by what that takes.
+    auto* text =
+        new wxStaticText(m_body, wxID_ANY, explanation, DialogPoint(this, 20, 10), DialogSize(this, 360, 15));
+    text->Wrap(text->GetSize().x);
+    text->SetSize(text->GetSize().x, std::max(text->GetSize().y, text->GetBestSize().y));
+    const int okTop = std::max(DialogPoint(this, 0, 15).y, text->GetRect().GetBottom() + 6);
+    m_ok = new wxButton(m_body, wxID_OK, "OK", wxPoint(DialogPoint(this, 168, 0).x, okTop),
+                        DialogSize(this, 45, 14));
     m_ok->SetDefault();
+    const int grown = okTop - DialogPoint(this, 0, 15).y;
+    SetClientSize(GetClientSize() + wxSize(0, grown));
+    m_body->SetSize(GetClientSize());
 
     Bind(wxEVT_INIT_DIALOG, &ScaleCheckDialog::OnInitDialog, this);
     Bind(wxEVT_CHECKBOX, &ScaleCheckDialog::OnBoxClicked, this);
@@ -57,13 +68,16 @@ void ScaleCheckDialog::OnInitDialog(wxInitDialogEvent&) {
 
     int y = referenceTop;
     int rememberedY = 0;
+    auto* probe = new wxCheckBox(m_body, wxID_ANY, "Scale");
+    const int rowStep = std::max(kRowStep, probe->GetBestSize().y + 2);
+    probe->Destroy();
     for (int i = 0; i < g_DeviceCount; ++i) {
         Device& dev = *g_DeviceList[static_cast<std::size_t>(i)];
         if (!Lists(dev))
             continue;
         const int k = ListedCount();
         if (k % kColumns == 0)
-            y += kRowStep;
+            y += rowStep;
         auto* box = new wxCheckBox(m_body, kFirstBoxId + k, FromBytes(Label(dev)),
                                    wxPoint(columnX[k % kColumns], y), wxSize(w, wxDefaultCoord));
         box->SetFont(LabelFont(dev));
@@ -74,7 +88,7 @@ void ScaleCheckDialog::OnInitDialog(wxInitDialogEvent&) {
             rememberedY = y;
     }
 
-    const int delta = std::max(y - referenceTop, 0) + kOkBelowLastRow;
+    const int delta = std::max(y - referenceTop, 0) + kOkBelowLastRow + (rowStep - kRowStep);
     if (m_ok)
         m_ok->Move(m_ok->GetPosition().x, m_ok->GetPosition().y + delta);
     window.height += delta;

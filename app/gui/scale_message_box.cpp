@@ -24,8 +24,14 @@ CScaleMessageBox::CScaleMessageBox(wxWindow* parent, const std::string& text, Sc
     m_label = new wxStaticText(this, wxID_ANY, wxString());
     row->Add(m_label, 1, wxALL | wxEXPAND, 10);
     top->Add(row, 1, wxEXPAND);
-    top->Add(CreateButtonSizer(wxOK | wxCANCEL), 0, wxALL | wxALIGN_RIGHT, 10);
-    m_cancel = static_cast<wxButton*>(FindWindow(wxID_CANCEL));
+    // OK comes first in the tab order and takes the focus; the sizer puts the buttons in the
+    // desktop's order.
+    auto* buttons = new wxStdDialogButtonSizer;
+    buttons->AddButton(new wxButton(this, wxID_OK));
+    m_cancel = new wxButton(this, wxID_CANCEL);
+    buttons->AddButton(m_cancel);
+    buttons->Realize();
+    top->Add(buttons, 0, wxALL | wxALIGN_RIGHT, 10);
     SetSizer(top);
     SetText(text, kind);
 }
