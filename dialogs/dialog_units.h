@@ -21,9 +21,12 @@ inline wxSize DialogWidth(wxWindow* dialog, int width) {
 // The dialog's first control, in tab order, that takes the focus from the keyboard (of a group of
 // radio buttons, the chosen one): where a dialog that leaves its focus to the system opens with it.
 wxWindow* FirstFocusableControl(wxWindow* dialog);
+// Done once the dialog is shown: before, the toolkit would give the focus a place of its own.
 inline void FocusFirstControl(wxWindow* dialog) {
-    if (wxWindow* first = FirstFocusableControl(dialog))
-        first->SetFocus();
+    dialog->CallAfter([dialog] {
+        if (wxWindow* first = FirstFocusableControl(dialog))
+            first->SetFocus();
+    });
 }
 
 // Ends a dialog with the result `rc`: a modal one returns it from ShowModal; one shown without a

@@ -3,6 +3,7 @@
 #include "app/gui_base/message_box.h"
 #include "app/gui_base/text.h"
 #include "comms/settings.h"
+#include "dialogs/dialog_units.h"
 #include "dialogs/typed_text.h"
 
 #include <cerrno>
@@ -173,6 +174,7 @@ void CExcelDlg::OnInitDialog(wxInitDialogEvent&) {
     m_cell->ChangeValue(FromBytes(g_ExcelCell));
     (wxString(FromBytes(g_ExcelDisplay)).IsSameAs("Row", false) ? m_byRows : m_byColumn)->SetValue(true);
     m_visibility->SetValue(g_ExcelVisibility != 0);
+    FocusFirstControl(this);
 }
 
 void CExcelDlg::UpdateMoveButtons() {

@@ -238,6 +238,7 @@ void CPortDlg::FillScaleCombo() {
 }
 
 void CPortDlg::OnInitDialog(wxInitDialogEvent&) {
+    FocusFirstControl(this);
     if (m_initialised)
         return; // the lists are filled once, however often the dialog is shown
     m_initialised = true;

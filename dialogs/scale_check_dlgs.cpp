@@ -25,10 +25,10 @@ ScaleCheckDialog::ScaleCheckDialog(wxWindow* parent, const wxString& caption, co
     // A top-level window cannot carry a scroll bar itself here, so everything sits on one panel
     // that fills the dialog and scrolls.
     m_body = new wxPanel(this, wxID_ANY, wxPoint(0, 0), GetClientSize(), wxVSCROLL | wxALWAYS_SHOW_SB);
-    // The explanation wraps within its width; the OK button stands below it, not on its second line,
-    // and the dialog grows by what that takes.
+    // The explanation wraps within the dialog, as far from its right edge as from its left; the OK
+    // button stands below it, not on its second line, and the dialog grows by what that takes.
     auto* text =
-        new wxStaticText(m_body, wxID_ANY, explanation, DialogPoint(this, 20, 10), DialogSize(this, 360, 15));
+        new wxStaticText(m_body, wxID_ANY, explanation, DialogPoint(this, 20, 10), DialogSize(this, 340, 15));
     text->Wrap(text->GetSize().x);
     text->SetSize(text->GetSize().x, std::max(text->GetSize().y, text->GetBestSize().y));
     const int okTop = std::max(DialogPoint(this, 0, 15).y, text->GetRect().GetBottom() + 6);
