@@ -97,7 +97,6 @@ void ShowWarning(Device* dev, const std::string& text) {
         dev->m_notifyWindow->ShowMessageBoxAndWait(text);
 }
 
-
 enum class BlockEnd { Complete, Failed };
 
 // Requests the block with DC1 and reads it up to ETX; a NAK asks for it again. A failed read (the
@@ -263,13 +262,14 @@ void CommandStxEtxEngine(Device* dev, FrameParser parser, const char* command) {
             return;
 
         // Confirmation: the block goes back to the scale, which answers NAK when it differs. A
-        // silent answer counts as acceptance; a failed read takes no reading.
+        // silent answer leaves the block's ETX as the byte received, so it counts as acceptance
+        // (and is traced as the answer); a failed read takes no reading.
         for (int attempt = 0;; ++attempt) {
             WriteBytes(dev, block.data(), kEchoBytes);
             if (IsTestMode())
                 TraceBytes(block.data(), kTraceSent, true, dev, kEchoBytes);
             const ByteRead read = ReadOneByte(dev, &byte);
-            if (read == ByteRead::Data && IsTestMode())
+            if (read != ByteRead::Failed && IsTestMode())
                 TraceByte(byte, kTraceReceived, true, dev);
             else if (read != ByteRead::Failed && !IsTestMode() && !IsNakOrCan(byte))
                 ParseFrame(dev, parser, block.data());

@@ -266,11 +266,26 @@ TEST_P(HandshakeTest, RefusedBlockIsSentElevenTimesThenDroppedAndTheSessionGoesO
     EXPECT_TRUE(gui->Messages().size() == 1u) << "no code while the session goes on";
 }
 
+// A confirmation that times out keeps the block's ETX as the byte received: the reading is taken,
+// and "Test" mode traces that ETX as the scale's answer.
 TEST_P(HandshakeTest, SilentConfirmationCountsAsAcceptance) {
     Start("TS-740", "Command", {Expect("\x05"), Send(kAck), Expect(kDc1), Send(kBlock), Silent()});
     dev->RequestEvent.Set();
     ASSERT_TRUE(WaitForReadings(1));
     EXPECT_EQ(NetWeight(), "12.500");
+    TearDown();
+
+    SetUp();
+    g_OutMode = "Test";
+    Start("TS-740", "Command", {Expect("\x05"), Send(kAck), Expect(kDc1), Send(kBlock), Silent()});
+    dev->RequestEvent.Set();
+    EXPECT_TRUE(WaitForLines(14)) << Screen();
+    EXPECT_EQ(Screen(), "PC-Scale01 : [05]\r\n"
+                        "Scale01    : [06]\r\n"
+                        "PC-Scale01 : [11]\r\n"
+                        "Scale01    : [02]0012500[03]\r\n"
+                        "PC-Scale01 : [02]0012500[03]\r\n"
+                        "Scale01    : [03]\r\n");
 }
 
 TEST_P(HandshakeTest, BlockExchangeFailures) {
