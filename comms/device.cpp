@@ -24,19 +24,27 @@ std::string Device::TakeLastText() {
     return std::exchange(m_lastText, std::string());
 }
 
-void Device::QueueReading() {
-    if (m_queued.size() >= kMaxQueuedReadings)
-        m_queued.pop_front();
-    m_queued.push_back(m_readings);
-}
-
-bool Device::TakeReading() {
-    if (m_queued.empty()) {
-        m_delivered = m_readings;
+bool Device::QueueReading() {
+    if (m_overflowing || m_queued.size() >= kMaxQueuedReadings) {
+        m_overflowing = true;
+        ++m_queued.back().droppedAfter;
         return false;
     }
-    m_delivered = m_queued.front();
+    m_queued.push_back({m_readings, 0});
+    return !std::exchange(m_messagePending, true);
+}
+
+bool Device::TakeReading(unsigned* droppedAfter) {
+    if (m_queued.empty())
+        return false;
+    m_delivered = m_queued.front().fields;
+    *droppedAfter = m_queued.front().droppedAfter;
     m_queued.pop_front();
+    if (m_queued.empty()) {
+        // The next reading is queued again, and needs a message of its own.
+        m_overflowing = false;
+        m_messagePending = false;
+    }
     return true;
 }
 

@@ -80,25 +80,41 @@ struct Device {
     const char* ReadingField(int k) const { return m_readings.data() + detail::ReadingFieldOffset(k); }
 
     // Readings announced to the GUI thread and not yet taken, oldest first: each is a copy of the
-    // reading fields at the moment its parser posted it. A reading that arrives before the GUI thread
-    // has taken the one before it so does not overwrite it. Both calls need ReadingsLock().
-    void QueueReading();
-    // Makes the oldest queued reading the delivered one (the current fields when none is queued);
-    // true when a queued reading was taken.
-    bool TakeReading();
+    // reading fields at the moment its parser announced it, so a reading that arrives before the
+    // GUI thread has taken the one before it does not overwrite it. One message tells the GUI
+    // thread that readings are waiting; it takes them all (or asks itself again) before the worker
+    // posts the next one, so the messages in flight stay few however fast a scale sends.
+    //
+    // A full queue means the output cannot keep up: readings that arrive then are dropped, never a
+    // queued one, and no more are queued until the GUI thread has emptied the queue. The queued
+    // reading before the gap carries the number dropped after it, so the GUI thread reports each
+    // gap where it is. These calls need ReadingsLock().
+    //
+    // Queues the current fields; true when the GUI thread must be told (no message is on its way).
+    bool QueueReading();
+    // Makes the oldest queued reading the delivered one. False when none is queued; else
+    // `*droppedAfter` is the number of readings dropped right after this one (usually 0).
+    bool TakeReading(unsigned* droppedAfter);
+    std::size_t QueuedReadings() const { return m_queued.size(); }
     // The delivered reading's field k, which the output side reads under ReadingsLock().
     const char* DeliveredField(int k) const { return m_delivered.data() + detail::ReadingFieldOffset(k); }
     // Set by the worker while a parser runs under ReadingsLock(); only the worker touches it.
     bool m_parsing = false;
 
-private:
-    // More unread readings than this means the GUI thread has stopped taking them; the oldest go.
     static constexpr std::size_t kMaxQueuedReadings = 4096;
+
+private:
+    struct QueuedReading {
+        std::array<char, kReadingBytes> fields;
+        unsigned droppedAfter = 0;
+    };
     mutable std::mutex m_lastTextMutex;
     std::string m_lastText;
     mutable std::mutex m_readingsMutex;
     std::array<char, kReadingBytes> m_readings{};
-    std::deque<std::array<char, kReadingBytes>> m_queued;
+    std::deque<QueuedReading> m_queued;
+    bool m_overflowing = false;    // the queue was full and has not been emptied since
+    bool m_messagePending = false; // a message about queued readings is on its way
     std::array<char, kReadingBytes> m_delivered{};
 };
 

@@ -60,8 +60,10 @@ void ParseFrame(Device* dev, FrameParser parser, char* line) {
 }
 
 void PostTextReady(Device* dev) {
-    if (dev->m_parsing)
-        dev->QueueReading();
+    // A parser's reading joins the queue, which needs a message only when none is on its way; a
+    // trace line always has one.
+    if (dev->m_parsing && !dev->QueueReading())
+        return;
     Post(dev, WM_SCALE_TEXT, 0);
 }
 void PostSessionStopped(Device* dev) {

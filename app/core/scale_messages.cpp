@@ -9,7 +9,9 @@ std::string FormatScaleMessage(const Device* dev, const std::string& text) {
     return "Scale " + dev->m_name + ": " + text;
 }
 
-bool IsScaleMessageText(const std::string& text) { return text.rfind("Scale ", 0) == 0; }
+bool IsScaleMessageText(const std::string& text) {
+    return text.rfind("Scale ", 0) == 0;
+}
 
 std::string ScaleErrorText(int code) {
     switch (code) {
@@ -33,4 +35,11 @@ std::optional<std::string> GrowScaleErrorText(const std::string& openText, const
     if (lines == 8)
         return openText + "\n\n" + "Too many scale errors - not reporting any more.";
     return std::nullopt;
+}
+
+std::string DroppedReadingsText(unsigned count, bool withReason) {
+    std::string text = std::to_string(count) + (count == 1 ? " reading dropped" : " readings dropped");
+    if (withReason)
+        text += ": the output could not keep up with the scale.";
+    return text;
 }

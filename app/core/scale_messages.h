@@ -14,6 +14,10 @@ bool IsScaleMessageText(const std::string& text);
 // The message of a WM_SCALE_STATUS code; "" for code 9 (the worker stopped as asked).
 std::string ScaleErrorText(int code);
 
+// What the window says when readings had to be dropped because the output could not keep up: the
+// count alone (for the status bar), or with the reason.
+std::string DroppedReadingsText(unsigned count, bool withReason);
+
 // The text that replaces an open box's text when one more message arrives: a line is added up to
 // eight lines, then the "Too many scale errors" line ends it; nullopt means the message is dropped
 // and the box stays as it is.

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <wx/docview.h>
@@ -132,6 +131,11 @@ private:
     void OnScaleData(std::uintptr_t wParam, std::intptr_t lParam);
     // Puts the scale's taken reading into the view and the output of the output mode.
     void DeliverReading(Device* dev);
+    // Delivers up to `most` of the scale's queued readings, oldest first, each gap reported where
+    // it is. True when readings are left in the queue.
+    bool DeliverQueuedReadings(Device* dev, std::size_t most);
+    // Tells the user, in the view and the status bar, that readings were dropped.
+    void ReportDroppedReadings(Device* dev, unsigned count);
     // Delivers every reading that a worker has announced and the window not yet taken, so that the
     // end of a transfer closes the data log or the workbook only after them.
     void DeliverAnnouncedReadings();
@@ -159,8 +163,6 @@ private:
     CScaleMessageBox* m_scaleBox = nullptr;    // the open scale message box
     std::shared_ptr<FrameExcelOutput> m_excel; // made on first use
     FrameExcelOutput& Excel();
-    // By scale index: readings delivered at the end of a transfer whose messages are still to come.
-    std::map<int, int> m_readingsDeliveredAhead;
     std::string m_helpFile = "pondra.htb";
     wxHtmlHelpController* m_help = nullptr;
     bool m_helpLoaded = false;

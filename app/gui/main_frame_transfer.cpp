@@ -26,6 +26,8 @@
 namespace {
 
 constexpr int kMaxStartFailures = 9;
+// Readings one message delivers at most before the window handles its other events.
+constexpr std::size_t kReadingsPerMessage = 256;
 
 // The keystroke and hotkey modifier bits are passed to the platform layer as they are.
 static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == int{platform::kPressCtrl} &&
@@ -58,6 +60,11 @@ void PollWorker(Device* dev) {
         CloseDevice(dev);
         dev->m_stopping = 0;
     }
+}
+
+// Readings are typed into the focused window rather than shown and stored.
+bool TypesReadings() {
+    return g_OutMode == "Link" && g_RunMode != "Stream";
 }
 
 bool IsRunning(const Device* dev) {
@@ -261,19 +268,51 @@ void CMainFrame::OnScaleData(std::uintptr_t wParam, std::intptr_t) {
     Device* dev = SelectScale(static_cast<int>(wParam));
     if (!dev)
         return;
-    // Its reading was delivered already, when the transfer ended.
-    if (const auto ahead = m_readingsDeliveredAhead.find(dev->m_index);
-        ahead != m_readingsDeliveredAhead.end()) {
-        if (--ahead->second == 0)
-            m_readingsDeliveredAhead.erase(ahead);
+    bool queued = false;
+    {
+        std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+        queued = dev->QueuedReadings() > 0;
+    }
+    if (!queued) {
+        // A trace line; or a message about readings that were delivered already, when the
+        // transfer ended or with an earlier message.
+        if (g_OutMode == "Test")
+            DeliverReading(dev);
         return;
     }
-    {
-        // The oldest reading the worker announced and the GUI thread has not taken yet.
-        std::lock_guard<std::mutex> lock(dev->ReadingsLock());
-        dev->TakeReading();
+    // Typing a line takes a while, so keystrokes go one reading per message and the window stays
+    // responsive in between; other outputs take many, so a fast scale is kept up with.
+    if (DeliverQueuedReadings(dev, TypesReadings() ? 1 : kReadingsPerMessage))
+        GetNotifyWindow()->PostMessage(WM_SCALE_TEXT, wParam, 0);
+}
+
+bool CMainFrame::DeliverQueuedReadings(Device* dev, std::size_t most) {
+    for (std::size_t n = 0; n < most; ++n) {
+        unsigned droppedAfter = 0;
+        {
+            std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+            if (!dev->TakeReading(&droppedAfter))
+                return false;
+        }
+        DeliverReading(dev);
+        if (droppedAfter > 0)
+            ReportDroppedReadings(dev, droppedAfter);
     }
-    DeliverReading(dev);
+    std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+    return dev->QueuedReadings() > 0;
+}
+
+void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count) {
+    SetStatusText(FromBytes(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
+    CPondraView* view = GetView();
+    if (!view)
+        return;
+    const std::string text = FormatScaleMessage(dev, DroppedReadingsText(count, true));
+    // A line of its own where the readings go, between the readings before and after the gap.
+    wxTextCtrl* edit = view->GetEdit();
+    const long at = edit->GetInsertionPoint();
+    const bool atLineStart = at == 0 || edit->GetRange(at - 1, at) == "\n";
+    edit->WriteText(FromBytes((atLineStart ? "" : "\r\n") + text + "\r\n"));
 }
 
 void CMainFrame::DeliverAnnouncedReadings() {
@@ -281,19 +320,9 @@ void CMainFrame::DeliverAnnouncedReadings() {
         (g_OutMode == "Log" && g_LogFile.IsOpen()) || (g_OutMode == "Excel" && g_ExcelFile != "0");
     if (!closing)
         return;
-    for (const auto& entry : g_DeviceList) {
-        Device* dev = entry.get();
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(dev->ReadingsLock());
-                if (!dev->TakeReading())
-                    break;
-            }
-            // Each announced reading has its message on the way, posted with the reading queued.
-            ++m_readingsDeliveredAhead[dev->m_index];
-            DeliverReading(dev);
-        }
-    }
+    // Their messages may still come; they find the queue empty and deliver nothing twice.
+    for (const auto& dev : g_DeviceList)
+        DeliverQueuedReadings(dev.get(), Device::kMaxQueuedReadings);
 }
 
 void CMainFrame::DeliverReading(Device* dev) {
@@ -301,7 +330,7 @@ void CMainFrame::DeliverReading(Device* dev) {
         BuildReadingText(dev);
     // Taken and cleared in one step, so a trace line the worker stores meanwhile is not wiped.
     const std::string text = dev->TakeLastText();
-    if (g_OutMode == "Link" && g_RunMode != "Stream") {
+    if (TypesReadings()) {
         SendKeystrokes(text);
     } else {
         if (CPondraView* view = GetView())

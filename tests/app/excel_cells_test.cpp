@@ -1,5 +1,6 @@
 #include "app/core/excel_cells.h"
 #include "comms/device.h"
+#include "support/recording_notify.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -61,7 +62,7 @@ TEST(ExcelFieldValueTest, NamesSelectTheReadingsTexts) {
     SetReadingField(&dev, DF_PARTS_NAME, "a part name of thirty-two chars");
     SetReadingField(&dev, DF_SCALE_DATE, "2026-12-09");
     SetReadingField(&dev, DF_TOTAL_PRICE, "99.95");
-    dev.TakeReading();
+    TakeCurrentReading(&dev);
     const ExcelReadingTexts reading = TakeExcelReading(dev, "09.12.2026 05:00:00");
 
     const struct {

@@ -1,5 +1,6 @@
 #include "app/core/excel_output.h"
 #include "comms/device.h"
+#include "support/recording_notify.h"
 #include "support/xlsx_fixture.h"
 
 #include <filesystem>
@@ -71,7 +72,7 @@ protected:
         SetReadingField(&m_dev, DF_NET_WEIGHT, net);
         SetReadingField(&m_dev, DF_GROSS_WEIGHT, gross);
         SetReadingField(&m_dev, DF_TARE_WEIGHT, "t" + net);
-        m_dev.TakeReading(); // as the reading handler does before it delivers
+        TakeCurrentReading(&m_dev);
         m_frame.output.WriteReadingToExcel(m_dev);
     }
     std::string Cell(const std::map<std::string, std::string>& dump, const std::string& cell) {

@@ -2,6 +2,7 @@
 
 #include "comms/device.h"
 #include "comms/settings.h"
+#include "support/recording_notify.h"
 
 #include <gtest/gtest.h>
 
@@ -125,10 +126,7 @@ protected:
         ResetSettingsValues();
     }
     std::string Build() {
-        {
-            std::lock_guard<std::mutex> lock(m_dev->ReadingsLock());
-            m_dev->TakeReading();
-        }
+        TakeCurrentReading(m_dev);
         BuildReadingText(m_dev);
         return m_dev->GetLastText();
     }

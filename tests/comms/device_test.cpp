@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <string>
 
 namespace {
 
@@ -101,6 +104,47 @@ TEST_F(DeviceListTest, ReadingFieldsHoldTheirCapacityAndNoMore) {
     EXPECT_TRUE(SetReadingField(dev, DF_TOTAL_PRICE, std::string(15, '1')));
     EXPECT_TRUE(SetReadingField(dev, DF_PARTS_NAME, std::string("ab\0cd", 5)));
     EXPECT_STREQ(dev->ReadingField(DF_PARTS_NAME), "ab");
+}
+
+// The queue of announced readings: one message until the window has taken them all; a full queue
+// drops what comes next, never what it holds, counts the drops on the reading before the gap, and
+// takes nothing more until the window has emptied it.
+TEST_F(DeviceListTest, ReadingQueueMessagesOnceDropsOnlyNewReadingsAndCountsThem) {
+    Device* dev = CreateDevice();
+    const auto queue = [dev](int n) {
+        SetReadingField(dev, DF_ID_CODE, std::to_string(n));
+        return dev->QueueReading();
+    };
+    const auto take = [dev](unsigned* dropped) {
+        *dropped = 0;
+        return dev->TakeReading(dropped) ? std::atoi(dev->DeliveredField(DF_ID_CODE)) : -1;
+    };
+    std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+    unsigned dropped = 0;
+    EXPECT_TRUE(queue(1));
+    EXPECT_FALSE(queue(2)) << "a message is on its way";
+    EXPECT_EQ(take(&dropped), 1);
+    EXPECT_FALSE(queue(3));
+    EXPECT_EQ(take(&dropped), 2);
+    EXPECT_EQ(take(&dropped), 3);
+    EXPECT_EQ(take(&dropped), -1);
+    EXPECT_TRUE(queue(4)) << "the queue was emptied: a new message";
+    EXPECT_EQ(take(&dropped), 4);
+
+    const int max = static_cast<int>(Device::kMaxQueuedReadings);
+    for (int n = 1; n <= max + 5; ++n)
+        queue(n);
+    EXPECT_EQ(take(&dropped), 1);
+    EXPECT_EQ(dropped, 0u);
+    EXPECT_FALSE(queue(max + 6)) << "no room is taken again before the queue was emptied";
+    for (int n = 2; n < max; ++n)
+        take(&dropped);
+    EXPECT_EQ(take(&dropped), max);
+    EXPECT_EQ(dropped, 6u);
+    EXPECT_EQ(take(&dropped), -1);
+    EXPECT_TRUE(queue(max + 7));
+    EXPECT_EQ(take(&dropped), max + 7);
+    EXPECT_EQ(dropped, 0u);
 }
 
 TEST(BufferHelpers, ZeroFillAndClearCString) {

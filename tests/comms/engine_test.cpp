@@ -59,6 +59,10 @@ public:
             std::lock_guard<std::mutex> lock(m_mutex);
             m_lines.push_back(m_dev->GetLastText());
         }
+        // Takes an announced reading at once (the parser holds the readings lock), as a window
+        // that keeps up would, so that the next one is announced too.
+        for (unsigned dropped = 0; m_dev->m_parsing && m_dev->TakeReading(&dropped);) {
+        }
         RecordingNotify::PostMessage(message, wParam, lParam);
     }
     std::vector<std::string> Lines() const {

@@ -33,12 +33,13 @@ public:
     void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         if (message == WM_SCALE_TEXT) {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (g_OutMode == "Test") {
+            if (g_OutMode == "Test")
                 m_lines.push_back(m_dev->GetLastText());
-            } else {
+            // A parser announces its reading holding the readings lock, so the queue is ours here.
+            for (unsigned dropped = 0; m_dev->m_parsing && m_dev->TakeReading(&dropped);) {
                 Reading reading;
                 for (int k = kFirstReadingField; k <= kLastReadingField; ++k)
-                    reading[k] = m_dev->ReadingField(k);
+                    reading[k] = m_dev->DeliveredField(k);
                 m_readings.push_back(reading);
             }
             m_dev->m_readingTaken = 0;

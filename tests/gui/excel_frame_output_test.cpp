@@ -2,6 +2,7 @@
 #include "app/gui_base/message_box.h"
 #include "comms/device.h"
 #include "support/xlsx_fixture.h"
+#include "support/recording_notify.h"
 
 #include <gtest/gtest.h>
 #include <wx/frame.h>
@@ -61,7 +62,7 @@ TEST(FrameExcelOutputTest, BoxesAndTheSaveAnswerGoThroughTheFramesMessageBoxes) 
     ASSERT_TRUE(output.StartExcel());
     Device dev;
     SetReadingField(&dev, DF_NET_WEIGHT, "42.5");
-    dev.TakeReading();
+    TakeCurrentReading(&dev);
     output.WriteReadingToExcel(dev);
     output.CloseExcel();
     const auto dump = DumpWorkbook(path);

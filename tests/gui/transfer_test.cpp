@@ -13,30 +13,20 @@
 #include "support/x11_target_window.h"
 
 #include <X11/keysym.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <map>
+#include <poll.h>
+#include <sstream>
 #include <thread>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Passes the workers' messages on to the window and counts them as they are queued, so that a test
-// can wait until a worker has announced its readings while the window is busy elsewhere.
-class CountingRelay : public wxEvtHandler {
-public:
-    explicit CountingRelay(wxEvtHandler* window) : m_window(window) { TheFrameNotifier().SetTarget(this); }
-    ~CountingRelay() override { TheFrameNotifier().SetTarget(m_window); }
-    void QueueEvent(wxEvent* event) override {
-        ++m_queued;
-        m_window->QueueEvent(event);
-    }
-    int Queued() const { return m_queued; }
-
-private:
-    wxEvtHandler* m_window;
-    std::atomic<int> m_queued{0};
-};
 
 // Two TR-70 readings: net and tare, then a net weight alone (the tare keeps its value).
 const char kFrame1[] = "0  +0012.345\r4  +0002.500\r\r\n";
@@ -247,12 +237,12 @@ TEST_F(TransferTest, ReadingsReceivedBeforeTheStopReachTheLogOnce) {
     scale.Attach(Scale(0));
     Command(ID_TRANSFER_START);
     // The worker announces both readings while the window is busy; then the user stops.
-    {
-        CountingRelay relay(Frame());
-        scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Silent()});
-        ASSERT_TRUE(scale.Finish()) << scale.Failure();
-        ASSERT_TRUE(sim::WaitUntil([&] { return relay.Queued() >= 2; }));
-    }
+    scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Silent()});
+    ASSERT_TRUE(scale.Finish()) << scale.Failure();
+    ASSERT_TRUE(sim::WaitUntil([] {
+        std::lock_guard<std::mutex> lock(Scale(0)->ReadingsLock());
+        return Scale(0)->QueuedReadings() == 2;
+    }));
     wxCommandEvent stop(wxEVT_MENU, ID_TRANSFER_STOP);
     Frame()->ProcessWindowEvent(stop);
     EXPECT_FALSE(g_LogFile.IsOpen());
@@ -264,6 +254,112 @@ TEST_F(TransferTest, ReadingsReceivedBeforeTheStopReachTheLogOnce) {
     EXPECT_EQ(ReadFile(LogPath()), std::string(kLine1) + kLine2);
     EXPECT_EQ(ViewText().find(kLine1), ViewText().rfind(kLine1)) << ViewText();
     EXPECT_EQ(ViewText().find(kLine2), ViewText().rfind(kLine2)) << ViewText();
+}
+
+// A scale that sends numbered frames as fast as the line takes them, for seconds, into the data
+// log: every line is one frame, none twice, in order, and each frame missing from the log is one
+// the window reported as dropped.
+TEST_F(TransferTest, AScaleAtFullSpeedLosesNoReadingUnreported) {
+    g_FieldEnabled.fill(0);
+    g_FieldEnabled[DF_ID_CODE] = 1;
+    g_FieldEnabled[DF_NET_WEIGHT] = 1;
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(Scale(0)->m_link.IsOpen());
+
+    // The scale keeps time itself: a window that cannot keep up may not get back to the test
+    // before the flood ends.
+    std::atomic<bool> sending{true};
+    std::atomic<int> sent{0};
+    std::thread writer([&] {
+        const int fd = scale.LineFd();
+        const auto until = std::chrono::steady_clock::now() + 3s;
+        std::string block;
+        for (int seq = 1; std::chrono::steady_clock::now() < until; seq += 256) {
+            block.clear();
+            char frame[48];
+            for (int i = 0; i < 256; ++i) {
+                std::snprintf(frame, sizeof frame, "3ID-%07d\r0  +0012.345\r\r\n", seq + i);
+                block += frame;
+            }
+            // Whole blocks only, so that `sent` is exactly the frames on the line.
+            std::size_t done = 0;
+            while (done < block.size()) {
+                pollfd writable{fd, POLLOUT, 0};
+                if (::poll(&writable, 1, 5000) != 1)
+                    break; // the program stopped reading
+                const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
+                if (n <= 0)
+                    break;
+                done += static_cast<std::size_t>(n);
+            }
+            if (done < block.size())
+                break;
+            sent = seq + 255;
+        }
+        sending = false;
+    });
+    PumpUntil([&] { return !sending; }, 60s);
+    writer.join();
+
+    // The readings of the view or the log in their order, and the drops reported after each.
+    struct Seen {
+        std::vector<int> numbers;
+        std::map<int, long> droppedAfter;
+        long dropped = 0;
+    };
+    const auto parse = [&](const std::string& text) {
+        Seen seen;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            int seq = 0;
+            long dropped = 0;
+            char weight[32] = "";
+            if (std::sscanf(line.c_str(), "\tID-%7d\t%31s", &seq, weight) == 2 &&
+                std::string(weight) == "+12.34") {
+                seen.numbers.push_back(seq);
+            } else if (std::sscanf(line.c_str(), "Scale Scale01: %ld reading", &dropped) == 1 &&
+                       !seen.numbers.empty()) {
+                seen.droppedAfter[seen.numbers.back()] += dropped;
+                seen.dropped += dropped;
+            } else {
+                ADD_FAILURE() << "neither a reading nor a report: " << line;
+            }
+        }
+        return seen;
+    };
+    // Every frame is logged or reported dropped; the view is read only when the log stands still.
+    std::size_t logSize = 0;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            const std::string log = ReadFile(LogPath());
+            if (std::exchange(logSize, log.size()) != log.size())
+                return false;
+            return static_cast<long>(std::count(log.begin(), log.end(), '\n')) + parse(ViewText()).dropped >=
+                   sent;
+        },
+        30s));
+
+    // The log holds each number once, in order, and each gap in it was reported right where it is;
+    // the view showed nothing else.
+    const Seen log = parse(ReadFile(LogPath()));
+    const Seen view = parse(ViewText());
+    ASSERT_FALSE(log.numbers.empty());
+    int expected = 1;
+    for (int seq : log.numbers) {
+        ASSERT_EQ(seq, expected);
+        expected = seq + 1 + static_cast<int>(view.droppedAfter.count(seq) ? view.droppedAfter.at(seq) : 0);
+    }
+    EXPECT_EQ(expected - 1, sent.load());
+    const auto parted =
+        std::mismatch(view.numbers.begin(), view.numbers.end(), log.numbers.begin(), log.numbers.end());
+    EXPECT_TRUE(parted.second == log.numbers.end() && parted.first == view.numbers.end())
+        << "the view and the log part after reading "
+        << (parted.second == log.numbers.begin() ? 0 : parted.second[-1]);
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage).rfind("Scale Scale01: ", 0) == 0, view.dropped > 0);
+    RecordProperty("frames", sent.load());
+    RecordProperty("dropped", static_cast<int>(view.dropped));
 }
 
 TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {

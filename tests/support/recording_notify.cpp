@@ -1,5 +1,14 @@
 #include "support/recording_notify.h"
 
+#include "comms/device.h"
+
+void TakeCurrentReading(Device* dev) {
+    std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+    dev->QueueReading();
+    unsigned droppedAfter = 0;
+    dev->TakeReading(&droppedAfter);
+}
+
 void RecordingNotify::PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -16,6 +16,11 @@ struct PostedMessage {
     bool operator==(const PostedMessage&) const = default;
 };
 
+struct Device;
+// Makes the scale's current fields its delivered reading, as a parser's announcement followed by
+// the window's reading handler does.
+void TakeCurrentReading(Device* dev);
+
 class RecordingNotify : public NotifyWindow {
 public:
     void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
