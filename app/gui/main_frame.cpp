@@ -106,9 +106,12 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     ReadSettings(settingsPath);
     SetModelCode(g_ModelName);
     UpdateStatusPanes();
+    return true;
+}
+
+void CMainFrame::StartTransferOnStartUp() {
     if (g_StartUp == "Mini" && g_OutMode != "Test")
         StartTransfer();
-    return true;
 }
 
 void CMainFrame::Raise() {

@@ -30,10 +30,14 @@ public:
     CMainFrame();
     ~CMainFrame() override;
 
-    // Creates the window with its bars, moves it to the stored placement, reads the settings file
-    // (from `settingsPath`, or from the program's folder when it is empty) and starts the transfer
-    // when the start-up setting asks for it. False when the window or a bar cannot be created.
+    // Creates the window with its bars, moves it to the stored placement and reads the settings file
+    // (from `settingsPath`, or from the program's folder when it is empty). False when the window or
+    // a bar cannot be created.
     bool Create(wxDocManager* manager, const std::string& settingsPath = {});
+    // Starts the transfer when the start-up setting asks for it. Called once the document and its
+    // view exist, so that the view shows every reading, also those that come while a box about a
+    // scale that failed to start is open.
+    void StartTransferOnStartUp();
 
     // The document manager raises the document's window whenever it creates a document. The first
     // document is created before the program shows the window (without activating it, or

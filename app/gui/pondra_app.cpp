@@ -145,6 +145,7 @@ bool CPondraApp::InitInstance(const std::string& settingsPath) {
         m_docManager->SetMainFrame(nullptr);
         return false;
     }
+    frame->StartTransferOnStartUp();
     frame->DragAcceptFiles(true);
     if (g_StartUp == "Mini" && g_OutMode != "Test") {
         frame->Iconize(true);

@@ -3,6 +3,7 @@
 #include "transfer_fixture.h"
 
 #include "app/core/log_file.h"
+#include "app/core/settings_file.h"
 #include "app/gui/command_ids.h"
 #include "app/gui/frame_notifier.h"
 #include "platform/virtual_keys.h"
@@ -487,6 +488,67 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     EXPECT_TRUE(scale.Finish(5s)) << scale.Failure();
     Pump(20);
     EXPECT_EQ(scale.Received(), std::string(std::size(cases), '\x05')) << "one Get for each press";
+}
+
+// Start-up "Mini" with output mode "Log": the transfer starts as the program starts.
+class StartUpTransferTest : public TransferTest {
+protected:
+    // The window is not started here: each test writes the settings it starts with.
+    void SetUp() override {
+        WindowTest::SetUp();
+        g_ModelName = "TR-70";
+        g_StartUp = "Mini";
+        g_OutMode = "Log";
+        g_RunMode = "Manual";
+        g_FieldEnabled.fill(0);
+        g_FieldEnabled[DF_ID_CODE] = 1;
+    }
+    // Writes Pondra.ini with the scales made so far and the settings values as they stand.
+    void WriteSettings() const {
+        FrameSettings frame;
+        frame.m_logFile = LogPath();
+        std::string text;
+        for (char c : BuildSettingsText(frame))
+            text += c == '\n' ? std::string("\r\n") : std::string(1, c);
+        WriteFile(SettingsPath(), text);
+    }
+};
+
+// Readings that come while the box about a scale that failed to start is open reach the view as
+// well as the log.
+TEST_F(StartUpTransferTest, ReadingsWhileTheFailureBoxIsOpenAreShown) {
+    CreateDevice()->m_port = "/dev/pondra-no-such-port";
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(CreateDevice());
+    std::vector<sim::Step> script;
+    for (int i = 1; i <= 10; ++i) {
+        script.push_back(sim::Send("3R-" + std::to_string(i) + "\r\r\n"));
+        script.push_back(sim::Pause(20ms));
+    }
+    script.push_back(sim::Silent());
+    scale.Run(script);
+    WriteSettings();
+
+    // Ends the failure box once the scale's readings are in the log.
+    std::vector<std::string> boxTexts;
+    wxTimer closer;
+    closer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* box = dynamic_cast<CScaleMessageBox*>(window); box && box->IsModal()) {
+                if (ReadFile(LogPath()).find("\tR-10\r\n") == std::string::npos)
+                    return;
+                boxTexts.push_back(box->GetText());
+                box->EndModal(wxID_OK);
+            }
+    });
+    closer.Start(20);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(boxTexts, std::vector<std::string>{"Scale Scale01: Error opening /dev/pondra-no-such-port"});
+    std::string all;
+    for (int i = 1; i <= 10; ++i)
+        all += "\tR-" + std::to_string(i) + "\r\n";
+    EXPECT_EQ(ReadFile(LogPath()), all);
+    EXPECT_EQ(ViewText(), all);
 }
 
 } // namespace
