@@ -1,5 +1,7 @@
 #include "app/core/log_file.h"
 
+#include "platform/regular_file.h"
+
 #include <filesystem>
 #include <system_error>
 
@@ -43,8 +45,12 @@ std::string LogFile::Open(const std::string& path) {
                 exists = false;
         }
     }
-    // Always appending: an existing file is never written from its start.
-    m_file = std::fopen(path.c_str(), "ab");
+    // Always appending: an existing file is never written from its start. A folder, a named pipe
+    // or a device is no log: it is refused with what it is, rather than waited on.
+    const platform::OpenedFile opened = platform::OpenRegularFile(path, platform::FileAccess::Append);
+    m_file = opened.file;
+    if (!opened.notAFile.empty())
+        return "Cannot open log file\n" + path + ": " + opened.Reason() + ".";
     if (!m_file)
         return exists ? "Cannot open log file" : "Cannot create log file";
     return "";

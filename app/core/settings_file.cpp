@@ -3,6 +3,7 @@
 #include "comms/decimal_text.h"
 #include "comms/device.h"
 #include "comms/settings.h"
+#include "platform/file_read.h"
 #include "platform/file_replace.h"
 #include "platform/program_path.h"
 
@@ -389,22 +390,19 @@ std::string WithCrLf(std::string_view text) {
 
 enum class LoadStatus { Read, Missing, Empty, Failed };
 
-LoadStatus LoadFile(const std::string& path, std::string* text, int* error) {
-    text->clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *error = errno;
-        return errno == ENOENT ? LoadStatus::Missing : LoadStatus::Failed;
+// Far more than any settings file holds; a larger file is not read.
+constexpr std::size_t kMaxSettingsBytes = 16 << 20;
+
+// Reads the whole file; on Failed `*reason` says why. Only a regular file is read, and opening it
+// never waits: a named pipe would hold the start-up for ever.
+LoadStatus LoadFile(const std::string& path, std::string* text, std::string* reason) {
+    platform::FileReadResult read = platform::ReadRegularFile(path, kMaxSettingsBytes);
+    if (!read.Ok()) {
+        text->clear();
+        *reason = read.Reason();
+        return read.error == ENOENT ? LoadStatus::Missing : LoadStatus::Failed;
     }
-    char buffer[8192];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text->append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    *error = failed ? errno : 0;
-    std::fclose(file);
-    if (failed)
-        return LoadStatus::Failed;
+    *text = std::move(read.bytes);
     return text->empty() ? LoadStatus::Empty : LoadStatus::Read;
 }
 
@@ -529,8 +527,8 @@ void ReadSettingsFile(FrameSettings* frame, SettingsFileUi* ui) {
 
 void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsFileUi* ui) {
     std::string text;
-    int error = 0;
-    switch (LoadFile(path, &text, &error)) {
+    std::string reason;
+    switch (LoadFile(path, &text, &reason)) {
     case LoadStatus::Read:
         break;
     case LoadStatus::Missing:
@@ -548,7 +546,7 @@ void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsF
     }
     case LoadStatus::Failed:
         // The file is there but cannot be read: leave it alone, so that nothing in it is lost.
-        ui->ShowSettingsError("The settings file " + path + " cannot be read (" + SystemText(error) +
+        ui->ShowSettingsError("The settings file " + path + " cannot be read (" + reason +
                               ").\nPondra runs with the default settings. Saving the settings will "
                               "replace the file.");
         text = BuildDefaultSettingsText();

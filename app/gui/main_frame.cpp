@@ -14,6 +14,7 @@
 #include "dialogs/exit_dialog.h"
 #include "dialogs/scale_set.h"
 #include "dialogs/typed_text.h"
+#include "platform/regular_file.h"
 
 #include <wx/config.h>
 #include <wx/filedlg.h>
@@ -315,14 +316,20 @@ void CMainFrame::SetLogFileChoice(const std::string& chosen) {
     StopAll();
     m_settings.m_logFile = WithLogExtension(chosen);
     // The file is created now, so that a path that cannot be written is reported here and not when
-    // the first reading arrives. An existing file is left as it is.
-    std::FILE* file = std::fopen(m_settings.m_logFile.c_str(), "rb");
-    if (!file)
-        file = std::fopen(m_settings.m_logFile.c_str(), "ab");
-    if (file)
-        std::fclose(file);
-    else
-        PondraMessageBox("Cannot create data log file", wxOK | wxICON_EXCLAMATION, this);
+    // the first reading arrives. An existing file is left as it is; a folder, a named pipe or a
+    // device is refused with what it is.
+    const std::string& path = m_settings.m_logFile;
+    platform::OpenedFile opened = platform::OpenRegularFile(path, platform::FileAccess::Read);
+    if (!opened.Ok() && opened.notAFile.empty())
+        opened = platform::OpenRegularFile(path, platform::FileAccess::Append);
+    if (opened.Ok()) {
+        std::fclose(opened.file);
+        return;
+    }
+    std::string text = "Cannot create data log file";
+    if (!opened.notAFile.empty())
+        text += "\n" + path + ": " + opened.Reason() + ".";
+    PondraMessageBox(text, wxOK | wxICON_EXCLAMATION, this);
 }
 
 void CMainFrame::OnHelpManual(wxCommandEvent&) {

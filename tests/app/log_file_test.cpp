@@ -1,4 +1,5 @@
 #include "app/core/log_file.h"
+#include "support/fifo.h"
 
 #include <gtest/gtest.h>
 
@@ -95,13 +96,28 @@ TEST_F(LogFileTest, AllBackupNamesTakenKeepsAppending) {
     EXPECT_EQ(ReadAll(dir / "log999.bak"), "999");
 }
 
+// A place that cannot be written gives the message; one that is no file (nothing reads the pipe)
+// also says what it is, at once.
 TEST_F(LogFileTest, UnwritablePlacesGiveTheMessages) {
     LogFile log;
     EXPECT_EQ(log.Open((dir / "missing" / "Data.log").string()), "Cannot create log file");
     EXPECT_FALSE(log.IsOpen());
     EXPECT_FALSE(log.WriteReading("lost?\n"));
+
     fs::create_directories(dir / "adir");
-    EXPECT_EQ(log.Open((dir / "adir").string()), "Cannot open log file");
+    NamedPipe pipe((dir / "pipe.log").string());
+    ASSERT_TRUE(pipe.Made());
+    const struct {
+        std::string path;
+        const char* what;
+    } cases[] = {{(dir / "adir").string(), "a folder"},
+                 {(dir / "pipe.log").string(), "a named pipe"},
+                 {"/dev/null", "a device"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(log.Open(c.path), "Cannot open log file\n" + c.path + ": it is " + c.what + ", not a file.");
+        EXPECT_FALSE(log.IsOpen());
+    }
+    EXPECT_FALSE(pipe.HadToBeFreed());
 }
 
 } // namespace

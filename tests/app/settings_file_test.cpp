@@ -2,6 +2,7 @@
 
 #include "comms/device.h"
 #include "comms/settings.h"
+#include "support/fifo.h"
 
 #include <gtest/gtest.h>
 
@@ -445,6 +446,21 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
     ASSERT_EQ(m_ui.errors.size(), 1u);
     EXPECT_NE(m_ui.errors[0].find("cannot be read"), std::string::npos);
     EXPECT_TRUE(fs::is_directory(fs::path(m_path) / "keep"));
+    ExpectDefaultSettings(m_frame);
+
+    // A named pipe that nothing writes is not waited on.
+    m_ui = {};
+    ResetSettingsValues();
+    m_path = (m_dir / "pipe.ini").string();
+    {
+        NamedPipe pipe(m_path);
+        ASSERT_TRUE(pipe.Made());
+        Read();
+        EXPECT_FALSE(pipe.HadToBeFreed());
+    }
+    ASSERT_EQ(m_ui.errors.size(), 1u);
+    EXPECT_NE(m_ui.errors[0].find(" cannot be read (it is not a regular file)."), std::string::npos)
+        << m_ui.errors[0];
     ExpectDefaultSettings(m_frame);
 
     m_ui = {};

@@ -5,6 +5,7 @@
 #include "app/gui/pondra_doc.h"
 #include "comms/device.h"
 #include "comms/settings.h"
+#include "support/fifo.h"
 
 #include "app/gui_base/text.h"
 #include "support/x_typing.h"
@@ -228,6 +229,18 @@ TEST_F(WindowTest, LogFileChoiceGetsItsExtensionAndTheFileIsCreated) {
     ASSERT_EQ(m_boxes.size(), 1u);
     EXPECT_EQ(m_boxes[0], "Cannot create data log file");
     EXPECT_EQ(Frame()->GetLogFilePath(), dir + "missing/folder/data.log");
+
+    // A named pipe that nothing writes is refused at once, with what it is.
+    {
+        NamedPipe pipe(dir + "pipe.log");
+        ASSERT_TRUE(pipe.Made());
+        Frame()->SetLogFileChoice(dir + "pipe.log");
+        EXPECT_FALSE(pipe.HadToBeFreed());
+    }
+    ASSERT_EQ(m_boxes.size(), 2u);
+    EXPECT_EQ(m_boxes[1],
+              "Cannot create data log file\n" + dir + "pipe.log: it is a named pipe, not a file.");
+    Frame()->SetLogFileChoice(dir + "missing/folder/data");
 
     // The log path is part of the settings file.
     Command(ID_SAVE_SETTING);

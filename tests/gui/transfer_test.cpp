@@ -8,6 +8,7 @@
 #include "app/gui/frame_notifier.h"
 #include "platform/virtual_keys.h"
 #include "platform/x11_keyboard.h"
+#include "support/fifo.h"
 #include "support/sim_scale.h"
 #include "support/wait.h"
 #include "support/window_manager.h"
@@ -513,6 +514,42 @@ protected:
         WriteFile(SettingsPath(), text);
     }
 };
+
+// A data log or a settings file that is a named pipe nobody reads is refused with what it is, and
+// the program goes on; it never waits for a reader.
+TEST_F(StartUpTransferTest, NamedPipesAreRefusedAndTheWindowAppears) {
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(CreateDevice());
+    scale.Run({sim::Send("3R-1\r\r\n"), sim::Silent()});
+    {
+        NamedPipe log(LogPath());
+        ASSERT_TRUE(log.Made());
+        WriteSettings();
+        ASSERT_TRUE(Start());
+        EXPECT_FALSE(log.HadToBeFreed());
+        EXPECT_TRUE(Frame()->IsShown());
+        EXPECT_EQ(m_boxes, std::vector<std::string>{"Cannot open log file\n" + LogPath() +
+                                                    ": it is a named pipe, not a file."});
+        // The transfer goes on; its readings are shown.
+        EXPECT_TRUE(g_DeviceList[0]->m_worker);
+        EXPECT_TRUE(PumpUntil([&] { return ViewText() == "\tR-1\r\n"; })) << ViewText();
+        Frame()->Destroy();
+        Pump();
+        Exit();
+    }
+
+    m_boxes.clear();
+    std::filesystem::remove(SettingsPath());
+    NamedPipe settings(SettingsPath());
+    ASSERT_TRUE(settings.Made());
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(settings.HadToBeFreed());
+    EXPECT_TRUE(Frame()->IsShown());
+    ASSERT_EQ(m_boxes.size(), 1u);
+    EXPECT_NE(m_boxes[0].find("cannot be read (it is not a regular file)"), std::string::npos)
+        << m_boxes[0];
+    EXPECT_EQ(g_OutMode, "Test") << "the default settings";
+}
 
 // Readings that come while the box about a scale that failed to start is open reach the view as
 // well as the log.
