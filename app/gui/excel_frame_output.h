@@ -24,6 +24,7 @@ public:
     // Not null once a start got as far as the spreadsheet application; the close handler closes
     // the spreadsheet only then.
     const void* LastDispatch() const { return m_output.LastDispatch(); }
+    bool IsOpen() const { return m_output.IsOpen(); }
 
 private:
     void StopAll() override;

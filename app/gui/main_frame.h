@@ -156,7 +156,8 @@ private:
     void OnTriggerMessage();
     // Closes every scale's link, once all scales were told to stop (on exit).
     void CloseAllDevices();
-    // Ends the spreadsheet output on exit, when one is open.
+    // Closes the outputs a transfer opened, the workbook (asking whether to save it) and the data
+    // log, once the readings still queued are in them.
     void CloseOutputsOnExit();
 
     std::string m_settingsPath; // "" = "Pondra.ini" in the program's folder
@@ -167,6 +168,8 @@ private:
     CScaleMessageBox* m_scaleBox = nullptr;    // the open scale message box
     std::shared_ptr<FrameExcelOutput> m_excel; // made on first use
     FrameExcelOutput& Excel();
+    // A transfer's workbook is open and not yet closed (saved or let go).
+    bool HoldsWorkbook() const;
     std::string m_helpFile = "pondra.htb";
     wxHtmlHelpController* m_help = nullptr;
     bool m_helpLoaded = false;

@@ -13,6 +13,10 @@ bool CMainFrame::StartExcel() {
     return Excel().StartExcel();
 }
 
+bool CMainFrame::HoldsWorkbook() const {
+    return m_excel && m_excel->IsOpen();
+}
+
 bool CMainFrame::CloseExcel() {
     return Excel().CloseExcel();
 }

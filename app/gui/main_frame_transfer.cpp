@@ -191,12 +191,14 @@ void CMainFrame::StopAll() {
     CloseOutputsOnExit();
 }
 
-// What the end of a transfer closes: the spreadsheet and the data log file.
+// What the end of a transfer closes: the spreadsheet and the data log file. Whatever the output
+// mode is now: a workbook holding this transfer's readings is offered for saving also when the
+// mode or the workbook was changed since the transfer started.
 void CMainFrame::CloseOutputsOnExit() {
     DeliverAnnouncedReadings();
-    if (g_OutMode == "Excel" && g_ExcelFile != "0" && !CloseExcel())
+    if (m_excel && !CloseExcel())
         PondraMessageBox("Error closing Excel", wxOK | wxICON_EXCLAMATION, this);
-    if (g_OutMode == "Log" && g_LogFile.IsOpen())
+    if (g_LogFile.IsOpen())
         g_LogFile.Close();
 }
 
@@ -316,9 +318,7 @@ void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count) {
 }
 
 void CMainFrame::DeliverAnnouncedReadings() {
-    const bool closing =
-        (g_OutMode == "Log" && g_LogFile.IsOpen()) || (g_OutMode == "Excel" && g_ExcelFile != "0");
-    if (!closing)
+    if (!g_LogFile.IsOpen() && !HoldsWorkbook())
         return;
     // Their messages may still come; they find the queue empty and deliver nothing twice.
     for (const auto& dev : g_DeviceList)
@@ -335,12 +335,12 @@ void CMainFrame::DeliverReading(Device* dev) {
     } else {
         if (CPondraView* view = GetView())
             view->GetEdit()->WriteText(FromBytes(text));
-        if (g_OutMode == "Log") {
-            if (g_LogFile.IsOpen())
-                g_LogFile.WriteReading(text);
-        } else if (g_OutMode == "Excel" && g_ExcelFile != "0") {
+        // The output the transfer opened: a reading that comes after the output mode was changed,
+        // just before the transfer stops, still goes where the others went.
+        if (g_LogFile.IsOpen())
+            g_LogFile.WriteReading(text);
+        else if (HoldsWorkbook())
             WriteReadingToExcel(dev);
-        }
     }
     dev->m_sessionState = kSessionGood;
     dev->m_readingTaken = 0;

@@ -6,6 +6,8 @@
 #include "app/gui_base/message_box.h"
 #include "comms/device.h"
 #include "comms/settings.h"
+#include "dialogs/dialog_driver.h"
+#include "dialogs/output_mode.h"
 #include "support/sim_scale.h"
 #include "support/xlsx_fixture.h"
 
@@ -160,4 +162,32 @@ TEST_F(ExcelTransferTest, AnEmptyFieldListStopsAndTheStartCellIsRepaired) {
     Transfer("B6");
     EXPECT_EQ(Cell("B5"), "float:12.34");
     EXPECT_EQ(Cell("B6"), "float:1.0");
+}
+
+// Setting > Output Mode > Log > OK during a transfer: the workbook with the transfer's readings is
+// offered for saving then, as at Stop, and saved.
+TEST_F(ExcelTransferTest, ChangingTheOutputModeAsksToSaveTheWorkbook) {
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(g_DeviceList[0].get());
+    scale.Run({sim::Send(kFrame1), sim::Pause(100ms), sim::Send(kFrame2), sim::Silent()});
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(PumpUntil([&] { return g_ExcelNextCell == "B3"; })) << g_ExcelNextCell;
+    wxTheApp->CallAfter([] {
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* dialog = dynamic_cast<COutputMode*>(window); dialog && dialog->IsModal()) {
+                dialog_test::ChooseRadio(dialog, COutputMode::kIdLog);
+                dialog_test::Click(dialog, wxID_OK);
+            }
+    });
+    Command(ID_OUTPUT_MODE);
+    EXPECT_EQ(g_OutMode, "Log");
+    EXPECT_FALSE(Running());
+    EXPECT_EQ(m_boxes, std::vector<std::string>{kSaveQuestion});
+    EXPECT_EQ(Cell("B2"), "float:12.34");
+    EXPECT_EQ(Cell("C2"), "float:2.5");
+    EXPECT_EQ(Cell("B3"), "float:1.0");
+    // Nothing is left to ask about at the end.
+    m_boxes.clear();
+    EXPECT_TRUE(CloseWindow());
+    EXPECT_TRUE(m_boxes.empty());
 }
