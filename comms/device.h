@@ -58,7 +58,15 @@ struct Device {
     std::string m_ipAddress;
     std::string m_tcpPort;
 
-    platform::Link m_link;        // the open serial port or connected socket
+    platform::Link m_link; // the open serial port or connected socket
+    // Bytes read from the link that the engine has not taken yet. One read takes all the link
+    // holds, and the engine then takes bytes from here without a lock or a system call. Only the
+    // worker uses it; opening the link empties it, before the worker starts.
+    struct ReceiveBuffer {
+        std::array<char, 4096> bytes{};
+        std::size_t start = 0;
+        std::size_t end = 0;
+    } m_received;
     platform::Event StopEvent;    // auto-reset
     platform::Event RequestEvent; // auto-reset
     std::unique_ptr<platform::WorkerThread> m_worker;

@@ -4,24 +4,49 @@
 
 #include <cstddef>
 #include <mutex>
+#include <utility>
 
 bool IsTestMode() {
     return g_OutMode == "Test";
 }
 
-bool StopSeen(Device* dev) {
-    return dev->StopEvent.Wait(0);
+ByteRead Receive(Device* dev) {
+    const Device::ReceiveBuffer& in = dev->m_received;
+    if (in.start < in.end)
+        return ByteRead::Data;
+    if (!ReceiveDevice(dev))
+        return ByteRead::Failed;
+    return in.start < in.end ? ByteRead::Data : ByteRead::Timeout;
 }
 
-ByteRead ReadOneByte(Device* dev, char* byte) {
-    char received = 0;
-    std::size_t got = 0;
-    if (!ReadDevice(dev, &received, 1, &got))
-        return ByteRead::Failed;
-    if (got == 0)
-        return ByteRead::Timeout;
-    *byte = received;
-    return ByteRead::Data;
+namespace {
+
+// The received bytes up to and including the next LF (all of them when none is an LF), taken
+// from the buffer; `*lineEnd` tells whether the run ends with the LF.
+std::pair<const char*, std::size_t> TakeRun(Device* dev, bool* lineEnd) {
+    Device::ReceiveBuffer& in = dev->m_received;
+    const char* from = in.bytes.data() + in.start;
+    const std::size_t available = in.end - in.start;
+    const auto* lf = static_cast<const char*>(std::memchr(from, kLF, available));
+    *lineEnd = lf != nullptr;
+    const std::size_t count = lf ? static_cast<std::size_t>(lf - from) + 1 : available;
+    in.start += count;
+    return {from, count};
+}
+
+} // namespace
+
+bool TakeLine(Device* dev, LineBuffer& line) {
+    bool lineEnd = false;
+    const auto [bytes, count] = TakeRun(dev, &lineEnd);
+    line.Append(bytes, count);
+    return lineEnd;
+}
+
+bool SkipLine(Device* dev) {
+    bool lineEnd = false;
+    TakeRun(dev, &lineEnd);
+    return lineEnd;
 }
 
 bool WriteBytes(Device* dev, const char* bytes, int count) {

@@ -1,11 +1,17 @@
 // What every run-mode engine shares: the control bytes, the line buffer that collects one frame,
-// one-byte reads, the stop check, "Test" mode, and handing a finished frame on.
+// byte reads, the stop check, "Test" mode, and handing a finished frame on.
+//
+// The engines take the scale's bytes one at a time as the protocols describe them, but each read
+// of the link takes all it holds (Device::m_received), so that a byte costs neither a lock nor a
+// system call; the stream engine takes whole runs up to the line end.
 #pragma once
 
 #include "comms/session.h"
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstring>
 
 constexpr char kEOT = 0x04;
 constexpr char kACK = 0x06;
@@ -38,6 +44,15 @@ public:
         else
             m_overlong = true;
     }
+    // Appends `count` bytes, as that many calls of Append(byte) would.
+    void Append(const char* bytes, std::size_t count) {
+        const std::size_t room = static_cast<std::size_t>(kMaxFrame - m_length);
+        const std::size_t kept = std::min(count, room);
+        std::memcpy(m_bytes.data() + m_length, bytes, kept);
+        m_length += static_cast<int>(kept);
+        if (count > room)
+            m_overlong = true;
+    }
     // Empties the buffer (and forgets an overlong frame).
     void Clear() {
         std::fill(m_bytes.begin(), m_bytes.begin() + m_length, '\0');
@@ -58,12 +73,32 @@ private:
 // True when the output mode is "Test" (looked up afresh at every call).
 bool IsTestMode();
 
-// A zero-time look at the stop event; an auto-reset event, so a stop is seen once.
-bool StopSeen(Device* dev);
+// A zero-time look at the stop event, which takes no lock; an auto-reset event, so a stop is seen
+// once.
+inline bool StopSeen(Device* dev) {
+    return dev->StopEvent.Wait(0);
+}
 
 enum class ByteRead { Data, Timeout, Failed };
+// Data when received bytes are waiting, at once when some are; else one read of all the link
+// holds, which may time out (Timeout) or fail (Failed).
+ByteRead Receive(Device* dev);
 // Reads one byte from the scale's link. On Timeout and Failed `*byte` is left as it was.
-ByteRead ReadOneByte(Device* dev, char* byte);
+inline ByteRead ReadOneByte(Device* dev, char* byte) {
+    Device::ReceiveBuffer& in = dev->m_received;
+    if (in.start == in.end) {
+        if (const ByteRead read = Receive(dev); read != ByteRead::Data)
+            return read;
+    }
+    *byte = in.bytes[in.start++];
+    return ByteRead::Data;
+}
+// Takes the received bytes up to and including the next LF, appending them to `line`; true when
+// the LF was among them, false when every received byte was taken without one. The same bytes
+// one ReadOneByte at a time would give the same line.
+bool TakeLine(Device* dev, LineBuffer& line);
+// Drops the received bytes up to and including the next LF; true when the LF was among them.
+bool SkipLine(Device* dev);
 
 // Writes `count` bytes to the scale's link; false when the write failed.
 bool WriteBytes(Device* dev, const char* bytes, int count);

@@ -9,23 +9,22 @@ void StreamEngine(Device* dev, FrameParser parser) {
         return EndSession(dev, kStatusStopped);
 
     // Synchronise on the first LF; the bytes before it are the tail of a frame already under way.
-    char byte = 0;
+    // The received bytes are looked at in runs up to the LF, with the stop looked at after each.
     for (;;) {
-        ByteRead read = ReadOneByte(dev, &byte);
+        const ByteRead read = Receive(dev);
         if (read == ByteRead::Failed)
             return EndAfterFailedRead(dev);
         if (read == ByteRead::Timeout)
             return EndSession(dev, kStatusReadError);
-        if (byte == kLF)
+        if (SkipLine(dev))
             break;
         if (StopSeen(dev))
             return EndSession(dev, kStatusStopped);
     }
 
     LineBuffer line;
-    byte = 0;
     bool oneEmptyRead = false;
-    for (ByteRead read = ReadOneByte(dev, &byte); read != ByteRead::Failed; read = ReadOneByte(dev, &byte)) {
+    for (ByteRead read = Receive(dev); read != ByteRead::Failed; read = Receive(dev)) {
         if (StopSeen(dev))
             return EndSession(dev, kStatusStopped);
         if (read == ByteRead::Timeout) {
@@ -36,8 +35,7 @@ void StreamEngine(Device* dev, FrameParser parser) {
             continue;
         }
         oneEmptyRead = false;
-        line.Append(byte);
-        if (byte != kLF)
+        if (!TakeLine(dev, line))
             continue;
         // Hand the frame on only when the GUI thread has taken the previous reading. The flag is
         // set before the hand-on, since the GUI thread clears it as soon as it has the reading.
@@ -45,7 +43,6 @@ void StreamEngine(Device* dev, FrameParser parser) {
         if (FrameWanted(line) && dev->m_readingTaken.compare_exchange_strong(untaken, 1))
             HandOnFrame(dev, parser, line);
         line.Clear();
-        byte = 0;
     }
     EndAfterFailedRead(dev);
 }

@@ -91,6 +91,12 @@ platform::SerialConfig SerialConfigOf(const Device* dev) {
     return config;
 }
 
+// Takes the newly opened descriptor as the scale's link; bytes left from an earlier link go.
+void AttachLink(Device* dev, int fd, platform::Link::Kind kind) {
+    dev->m_received.start = dev->m_received.end = 0;
+    dev->m_link.Attach(fd, kind);
+}
+
 } // namespace
 
 bool UsesEthernet(const Device* dev) {
@@ -128,7 +134,7 @@ std::string OpenSerialPort(Device* dev) {
     auto opened = platform::OpenSerialDevice(platform::SerialDevicePath(dev->m_port), SerialConfigOf(dev));
     switch (opened.failure) {
     case platform::SerialFailure::None:
-        dev->m_link.Attach(opened.fd, platform::Link::Kind::Serial);
+        AttachLink(dev, opened.fd, platform::Link::Kind::Serial);
         return "";
     case platform::SerialFailure::Unavailable:
         std::this_thread::sleep_for(std::chrono::milliseconds(kPortUnavailablePauseMs));
@@ -153,7 +159,7 @@ std::string ConnectEthernetDevice(Device* dev) {
     std::string localError;
     switch (connected.failure) {
     case platform::TcpFailure::None:
-        dev->m_link.Attach(connected.fd, platform::Link::Kind::Socket);
+        AttachLink(dev, connected.fd, platform::Link::Kind::Socket);
         return "";
     case platform::TcpFailure::Create:
         return Format("Error (%d) establishing ethernet interface.", connected.error);
@@ -196,6 +202,17 @@ bool ReadDevice(Device* dev, void* buffer, std::size_t count, std::size_t* got) 
         return false;
     }
     return true;
+}
+
+bool ReceiveDevice(Device* dev) {
+    Device::ReceiveBuffer& in = dev->m_received;
+    std::size_t got = 0;
+    const auto status =
+        dev->m_link.ReadAvailable(in.bytes.data(), in.bytes.size(), &got, kSerialReadTotalTimeoutMs);
+    const bool failed = status == platform::ReadStatus::Failed;
+    in.start = 0;
+    in.end = failed ? 0 : got;
+    return !failed;
 }
 
 bool WriteDevice(Device* dev, const void* buffer, std::size_t count) {

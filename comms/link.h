@@ -36,6 +36,10 @@ std::string OpenDeviceLink(Device* dev);
 // Reads up to `count` bytes. True with *got = 0 on a time-out; false when the link failed, was
 // closed, or (TCP) the peer closed the connection.
 bool ReadDevice(Device* dev, void* buffer, std::size_t count, std::size_t* got);
+// Refills the scale's receive buffer (Device::m_received), which must be empty, with everything
+// the link holds, waiting for a first byte as long as ReadDevice does. True with nothing received
+// on a time-out; false when the link failed or was closed.
+bool ReceiveDevice(Device* dev);
 bool WriteDevice(Device* dev, const void* buffer, std::size_t count);
 // Closes the link; harmless when it is closed already. Any thread may call it while the worker
 // is blocked in a read or write, which then fails at once.

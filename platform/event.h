@@ -1,12 +1,16 @@
 // Events through which the GUI thread drives a scale's worker. They stand in for the system's
 // auto-reset and manual-reset event objects and are isolated here so that nothing else depends on
 // how waiting is done.
+//
+// A look that does not wait (Wait(0)) takes no lock: the engines look at their stop event once
+// per frame. A thread that waits registers with each event it waits on, and Set wakes only the
+// threads registered with that event; no lock is shared between events.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <initializer_list>
 #include <mutex>
+#include <vector>
 
 namespace platform {
 
@@ -25,8 +29,16 @@ public:
 
 private:
     friend int WaitForAny(std::initializer_list<Event*> events, int timeoutMs);
-    bool m_manualReset;
-    bool m_signalled = false;
+    struct Waiter;
+    // Consumes the signal of an auto-reset event; true when the event was signalled.
+    bool TryTake();
+    void Register(Waiter* waiter);
+    void Unregister(Waiter* waiter);
+
+    const bool m_manualReset;
+    std::atomic<bool> m_signalled{false};
+    std::mutex m_waitersMutex;
+    std::vector<Waiter*> m_waiters;
 };
 
 constexpr int kWaitTimeout = -1;

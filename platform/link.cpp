@@ -1,7 +1,6 @@
 #include "platform/link.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -17,15 +16,6 @@ namespace platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// On a line that keeps sending, bytes are taken at most once per this time: a serial driver
-// hands bytes on in small bursts (a few per interrupt), and waking the reader for each burst
-// costs far more than the bytes themselves. A reading of a streaming scale so arrives at most
-// this much later. A byte after a quiet spell or on a fast line, and the first byte of an answer
-// to something the program sent, are taken at once.
-constexpr auto kGatherTime = std::chrono::milliseconds(20);
-// A line that delivers this much per gathering is fast: its bytes are taken as they come.
-constexpr std::size_t kGatherBytes = 1024;
 
 int MillisecondsUntil(Clock::time_point deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -58,8 +48,7 @@ struct Link::Channel {
     }
     bool IsClosed() const { return closed.load(std::memory_order_acquire); }
     // Waits until the descriptor is ready for `events` (or hung up) or the deadline passes (none =
-    // no deadline); 1 ready, 0 time-out, -1 closed or failed. With no events it waits only for the
-    // deadline, a hang-up or Close.
+    // no deadline); 1 ready, 0 time-out, -1 closed or failed.
     int WaitReady(short events, const Clock::time_point* deadline) {
         pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
         for (;;) {
@@ -76,30 +65,25 @@ struct Link::Channel {
                 return 0;
         }
     }
-    // Fills the receive buffer with what the descriptor holds: true when bytes were taken, false
-    // when nothing is there yet; a broken link sets `failed`.
-    bool Fill() {
+    // Reads what the descriptor holds, up to `count` bytes: the number read, 0 when nothing is
+    // there yet; a broken link sets `failed`.
+    std::size_t Take(unsigned char* bytes, std::size_t count) {
         for (;;) {
-            ssize_t n = ::read(fd, pending.data(), pending.size());
+            ssize_t n = ::read(fd, bytes, count);
             if (n > 0) {
-                lastFill = Clock::now();
-                lastFillBytes = static_cast<std::size_t>(n);
-                answerAwaited.store(false, std::memory_order_relaxed);
-                pendingStart = 0;
-                pendingEnd = static_cast<std::size_t>(n);
-                drained = pendingEnd < pending.size();
-                return true;
+                drained = static_cast<std::size_t>(n) < count;
+                return static_cast<std::size_t>(n);
             }
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                 drained = true;
-                return false;
+                return 0;
             }
             // End of file on a readable descriptor: the peer closed the connection or the line
             // was hung up (a pseudo-terminal whose other side closed reports EIO).
             failed = true;
-            return false;
+            return 0;
         }
     }
 
@@ -108,23 +92,15 @@ struct Link::Channel {
     const int wakeFd;
     std::atomic<bool> closed{false};
 
-    // Bytes read from the descriptor and not yet handed to a caller. Reading in blocks keeps the
-    // one-byte reads of the engines cheap: one system call per block instead of two per byte.
+    // One read at a time; the state below belongs to the reader.
     std::mutex readMutex;
-    std::array<unsigned char, 4096> pending{};
-    std::size_t pendingStart = 0;
-    std::size_t pendingEnd = 0;
     bool failed = false;
-    // The last read took all the descriptor held: wait before reading again, which saves a
-    // system call per wake-up on a line slower than its reader.
+    // The last read took all the descriptor held: wait for more before reading again, which
+    // saves a system call per wake-up on a line slower than its reader.
     bool drained = false;
-    Clock::time_point lastFill;
-    std::size_t lastFillBytes = 0;
-    // Set by a write: the next bytes are an answer, taken without gathering.
-    std::atomic<bool> answerAwaited{false};
 };
 
-Link::Link() : m_gatherMs(kGatherTime.count()) {}
+Link::Link() = default;
 
 Link::~Link() {
     Close();
@@ -158,48 +134,44 @@ Link::Kind Link::GetKind() const {
 
 ReadStatus Link::Read(void* buffer, std::size_t count, std::size_t* got, int totalTimeoutMs,
                       int intervalTimeoutMs) {
+    return DoRead(buffer, count, got, totalTimeoutMs, intervalTimeoutMs, true);
+}
+
+ReadStatus Link::ReadAvailable(void* buffer, std::size_t count, std::size_t* got, int timeoutMs) {
+    return DoRead(buffer, count, got, timeoutMs, 0, false);
+}
+
+ReadStatus Link::DoRead(void* buffer, std::size_t count, std::size_t* got, int totalTimeoutMs,
+                        int intervalTimeoutMs, bool untilCount) {
     *got = 0;
     auto channel = Current();
     if (!channel)
         return ReadStatus::Failed;
     std::lock_guard<std::mutex> readLock(channel->readMutex);
+    // A socket read, like ReadAvailable, ends with the first bytes that arrive.
+    untilCount = untilCount && channel->kind == Kind::Serial;
     auto* bytes = static_cast<unsigned char*>(buffer);
-    // The deadline is taken when the first wait needs it: a read served from the buffer needs none.
+    // The deadline is taken when the first wait needs it: bytes already there need none.
     std::optional<Clock::time_point> totalDeadline;
     while (*got < count) {
         if (channel->IsClosed())
             return ReadStatus::Failed;
-        if (channel->pendingStart < channel->pendingEnd) {
-            std::size_t n = std::min(count - *got, channel->pendingEnd - channel->pendingStart);
-            std::memcpy(bytes + *got, channel->pending.data() + channel->pendingStart, n);
-            channel->pendingStart += n;
-            *got += n;
-            if (channel->kind == Kind::Socket)
-                break;
-            continue;
-        }
         if (channel->failed)
             return *got > 0 ? ReadStatus::Data : ReadStatus::Failed;
-        if (!channel->drained && channel->Fill())
-            continue;
-        if (channel->failed)
-            continue;
+        if (!channel->drained) {
+            const std::size_t n = channel->Take(bytes + *got, count - *got);
+            *got += n;
+            if (n > 0 && !untilCount)
+                break;
+            if (n > 0 || channel->failed)
+                continue;
+        }
         if (!totalDeadline)
             totalDeadline = Clock::now() + std::chrono::milliseconds(totalTimeoutMs);
         auto deadline = *totalDeadline;
         if (*got > 0 && intervalTimeoutMs > 0)
             deadline = std::min(deadline, Clock::now() + std::chrono::milliseconds(intervalTimeoutMs));
-        // Shortly after the last bytes, let the next ones gather first, then look again.
-        const auto gatherTime = std::chrono::milliseconds(m_gatherMs.load(std::memory_order_relaxed));
-        if (const auto gatherUntil = std::min(channel->lastFill + gatherTime, deadline);
-            channel->lastFillBytes < kGatherBytes &&
-            !channel->answerAwaited.load(std::memory_order_relaxed) && Clock::now() < gatherUntil) {
-            if (channel->WaitReady(0, &gatherUntil) < 0)
-                return ReadStatus::Failed;
-            channel->drained = false;
-            continue;
-        }
-        int ready = channel->WaitReady(POLLIN, &deadline);
+        const int ready = channel->WaitReady(POLLIN, &deadline);
         if (ready < 0)
             return ReadStatus::Failed;
         if (ready == 0)
@@ -233,12 +205,7 @@ bool Link::Write(const void* buffer, std::size_t count) {
             return false;
         done += static_cast<std::size_t>(n);
     }
-    channel->answerAwaited.store(true, std::memory_order_relaxed);
     return true;
-}
-
-void Link::SetGatherTime(std::chrono::milliseconds time) {
-    m_gatherMs.store(time.count(), std::memory_order_relaxed);
 }
 
 void Link::Close() {

@@ -5,8 +5,6 @@
 // the last call that could still use it has returned.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -42,22 +40,23 @@ public:
     // Data, and the failure is seen by the next read.
     ReadStatus Read(void* buffer, std::size_t count, std::size_t* got, int totalTimeoutMs,
                     int intervalTimeoutMs = 0);
+    // Waits up to `timeoutMs` for the first byte, then returns every byte the link holds, up to
+    // `count`, without waiting for more: bytes are handed on as soon as they arrive.
+    ReadStatus ReadAvailable(void* buffer, std::size_t count, std::size_t* got, int timeoutMs);
     // Writes all bytes, waiting as long as the line needs; false when the link is closed (also
     // while waiting) or the write failed.
     bool Write(const void* buffer, std::size_t count);
     // Closes the link from any thread; pending and later reads and writes fail at once.
     void Close();
-    // How long the bytes of a line that keeps sending gather before a read takes them (20 ms);
-    // tests lengthen it to tell gathered bytes from answers taken at once.
-    void SetGatherTime(std::chrono::milliseconds time);
 
 private:
     struct Channel;
     std::shared_ptr<Channel> Current() const;
+    ReadStatus DoRead(void* buffer, std::size_t count, std::size_t* got, int totalTimeoutMs,
+                      int intervalTimeoutMs, bool untilCount);
 
     mutable std::mutex m_mutex;
     std::shared_ptr<Channel> m_channel;
-    std::atomic<std::chrono::milliseconds::rep> m_gatherMs;
 };
 
 } // namespace platform

@@ -171,6 +171,18 @@ TEST_P(EngineTest, StreamSynchronisesThenParsesEachLineUntilTheScaleDisappears) 
     EXPECT_TRUE(scale.Finish()) << scale.Failure();
 }
 
+// A burst longer than one read of the link: frames that straddle two reads come whole, each once.
+TEST_P(EngineTest, StreamTakesEveryFrameOfALongBurstWhole) {
+    std::string burst = "\n";
+    std::vector<std::string> frames;
+    for (int i = 0; i < 1500; ++i)
+        burst += frames.emplace_back("ST," + std::to_string(100000 + i) + "\r\n");
+    SimScale scale(GetParam());
+    Start(Engine::Stream, scale, {Send(burst), Until([] { return Parsed().size() == 1500; }), GoAway()});
+    EXPECT_EQ(FinalCode(), kStatusReadError);
+    EXPECT_EQ(Parsed(), frames);
+}
+
 TEST_P(EngineTest, StreamDropsFramesUntilTheReadingIsTakenAndEndsAfterTwoSilentSeconds) {
     g_parsed.takeReading = false;
     std::atomic<bool> taken{false}; // outlives the scale, which waits for it
@@ -400,6 +412,22 @@ TEST(LineBufferTest, KeepsAtMost255BytesAndStaysTerminated) {
     EXPECT_STREQ(line.Data(), "");
     line.Append('c');
     EXPECT_STREQ(line.Data(), "c");
+
+    // Bytes appended in runs give the line that one byte at a time gives, overlong or not.
+    const std::string bytes = std::string(300, 'x') + "\n";
+    for (std::size_t first : {0, 1, 100, 254, 255, 256, 301}) {
+        for (std::size_t total : {std::size_t{10}, std::size_t{255}, std::size_t{256}, bytes.size()}) {
+            LineBuffer bytewise, runs;
+            for (std::size_t i = 0; i < total; ++i)
+                bytewise.Append(bytes[i]);
+            const std::size_t split = std::min(first, total);
+            runs.Append(bytes.data(), split);
+            runs.Append(bytes.data() + split, total - split);
+            EXPECT_EQ(std::string(runs.Data()), std::string(bytewise.Data())) << first << " " << total;
+            EXPECT_EQ(runs.Length(), bytewise.Length());
+            EXPECT_EQ(runs.Overlong(), bytewise.Overlong());
+        }
+    }
 }
 
 } // namespace
