@@ -1,5 +1,7 @@
 #include "platform/file_read.h"
 
+#include "platform/regular_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -35,20 +37,19 @@ std::string FileReadResult::Reason() const {
 
 FileReadResult ReadRegularFile(const std::string& path, std::size_t maxBytes) {
     FileReadResult result;
-    // Non-blocking, so that opening a named pipe that nobody writes returns at once.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const RegularFd opened = OpenRegularFd(path, O_RDONLY);
+    const int fd = opened.fd;
+    const struct stat& info = opened.info;
     if (fd < 0) {
-        result.error = errno;
+        if (S_ISDIR(opened.notAFile))
+            result.error = EISDIR;
+        else if (opened.notAFile != 0)
+            result.regular = false;
+        else
+            result.error = opened.error;
         return result;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        result.error = errno;
-    } else if (S_ISDIR(info.st_mode)) {
-        result.error = EISDIR;
-    } else if (!S_ISREG(info.st_mode)) {
-        result.regular = false;
-    } else if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
         result.tooLarge = true;
     } else {
         result.stamp = StampOf(info);

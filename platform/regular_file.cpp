@@ -30,27 +30,43 @@ std::string OpenedFile::Reason() const {
     return std::generic_category().message(error);
 }
 
-OpenedFile OpenRegularFile(const std::string& path, FileAccess access) {
-    OpenedFile result;
-    // Looked at before anything is opened: opening a device may already do something to it.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        result.notAFile = NonFileKind(info.st_mode);
+RegularFd OpenRegularFd(const std::string& path, int flags) {
+    RegularFd result;
+    // Looked at before anything is opened: opening a device may already do something to it (a
+    // serial port's modem lines change).
+    if (::stat(path.c_str(), &result.info) == 0 && !S_ISREG(result.info.st_mode)) {
+        result.notAFile = result.info.st_mode & S_IFMT;
         return result;
     }
-    const int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
-                      (access == FileAccess::Read ? O_RDONLY : O_WRONLY | O_APPEND | O_CREAT);
-    const int fd = ::open(path.c_str(), flags, 0666);
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
     if (fd < 0) {
         result.error = errno;
         return result;
     }
     // Something else may have taken the name since it was looked at.
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        result.notAFile = NonFileKind(info.st_mode);
+    if (::fstat(fd, &result.info) != 0) {
+        result.error = errno;
         ::close(fd);
+    } else if (!S_ISREG(result.info.st_mode)) {
+        result.notAFile = result.info.st_mode & S_IFMT;
+        ::close(fd);
+    } else {
+        result.fd = fd;
+    }
+    return result;
+}
+
+OpenedFile OpenRegularFile(const std::string& path, FileAccess access) {
+    OpenedFile result;
+    const RegularFd opened =
+        OpenRegularFd(path, access == FileAccess::Read ? O_RDONLY : O_WRONLY | O_APPEND | O_CREAT);
+    if (opened.fd < 0) {
+        result.error = opened.error;
+        if (opened.notAFile != 0)
+            result.notAFile = NonFileKind(opened.notAFile);
         return result;
     }
+    const int fd = opened.fd;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     result.file = ::fdopen(fd, access == FileAccess::Read ? "rb" : "ab");
     if (!result.file) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 
 namespace platform {
 
@@ -23,5 +24,18 @@ struct OpenedFile {
 };
 
 OpenedFile OpenRegularFile(const std::string& path, FileAccess access);
+
+// A descriptor open on a regular file, or why there is none.
+struct RegularFd {
+    int fd = -1;         // the caller closes it
+    int error = 0;       // errno of a failed open
+    mode_t notAFile = 0; // the type of what the path names instead (S_IFDIR, S_IFIFO, ...)
+    struct stat info {}; // of the opened file
+};
+
+// Opens the path with `flags` (O_NONBLOCK, O_NOCTTY and O_CLOEXEC added, so that the open never
+// waits) only when it names a regular file, or nothing and `flags` create one. The path is looked at
+// before it is opened, and the opened file checked again in case something took the name between.
+RegularFd OpenRegularFd(const std::string& path, int flags);
 
 } // namespace platform

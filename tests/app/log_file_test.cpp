@@ -114,10 +114,12 @@ TEST_F(LogFileTest, UnwritablePlacesGiveTheMessages) {
                  {(dir / "pipe.log").string(), "a named pipe"},
                  {"/dev/null", "a device"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(log.Open(c.path), "Cannot open log file\n" + c.path + ": it is " + c.what + ", not a file.");
+        EXPECT_EQ(log.Open(c.path),
+                  "Cannot open log file\n" + c.path + ": it is " + c.what + ", not a file.");
         EXPECT_FALSE(log.IsOpen());
     }
     EXPECT_FALSE(pipe.HadToBeFreed());
+    EXPECT_FALSE(pipe.WasOpened());
 }
 
 } // namespace

@@ -448,7 +448,7 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
     EXPECT_TRUE(fs::is_directory(fs::path(m_path) / "keep"));
     ExpectDefaultSettings(m_frame);
 
-    // A named pipe that nothing writes is not waited on.
+    // A named pipe that nothing writes is not waited on, nor even opened (a device would be).
     m_ui = {};
     ResetSettingsValues();
     m_path = (m_dir / "pipe.ini").string();
@@ -457,6 +457,7 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
         ASSERT_TRUE(pipe.Made());
         Read();
         EXPECT_FALSE(pipe.HadToBeFreed());
+        EXPECT_FALSE(pipe.WasOpened());
     }
     ASSERT_EQ(m_ui.errors.size(), 1u);
     EXPECT_NE(m_ui.errors[0].find(" cannot be read (it is not a regular file)."), std::string::npos)
