@@ -445,13 +445,6 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     } cases[] = {{"us", 0, 0}, {"us", 100, 350}, {"us", 600, 600}, {"us", 2000, 2000}, {"de", 100, 300}};
     sim::SimScale scale(sim::SimScale::Tcp);
     scale.Attach(Scale(0));
-    std::vector<sim::Step> steps;
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        steps.push_back(sim::Expect("\x05", 10s));
-        steps.push_back(sim::Send(kFrame1));
-    }
-    steps.push_back(sim::Silent());
-    scale.Run(steps);
 
     Human user;
     struct LayoutBack {
@@ -459,6 +452,7 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     } layoutBack;
     ASSERT_TRUE(SetLayout("fr"));
     const unsigned startA = user.Key(XK_a);
+    scale.Run({sim::Silent()}); // takes the connection
     Command(ID_TRANSFER_START);
     ASSERT_TRUE(PumpUntil([&] { return IsEnabled(ID_TRANSFER_GET); }));
     for (const auto& c : cases) {
@@ -468,6 +462,10 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
             << "the hotkey did not follow the layout";
         TargetWindow target;
         ASSERT_TRUE(target.Ok());
+        // The scale answers the Get of this press, waiting for it from the press on: the layout
+        // switch and the keys held before count against no time-out of the scale's.
+        ASSERT_TRUE(scale.Finish(5s)) << scale.Failure();
+        scale.Run({sim::Expect("\x05", 30s), sim::Send(kFrame1), sim::Silent()});
         user.Down(XK_Control_L);
         user.Down(XK_Alt_L);
         user.Send(startA, true);
@@ -482,7 +480,7 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
             hand.Up(XK_Control_L);
         });
         const std::string expected = "<C-A-q>\t\t+12.34\t+2.50\t\r";
-        EXPECT_EQ(target.Collect(16 + 1, 20s, [] { Pump(1); }), expected);
+        EXPECT_EQ(target.Collect(16 + 1, 30s, [] { Pump(1); }), expected);
         letGo.join();
         EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
     }
@@ -546,8 +544,7 @@ TEST_F(StartUpTransferTest, NamedPipesAreRefusedAndTheWindowAppears) {
     EXPECT_FALSE(settings.HadToBeFreed());
     EXPECT_TRUE(Frame()->IsShown());
     ASSERT_EQ(m_boxes.size(), 1u);
-    EXPECT_NE(m_boxes[0].find("cannot be read (it is not a regular file)"), std::string::npos)
-        << m_boxes[0];
+    EXPECT_NE(m_boxes[0].find("cannot be read (it is not a regular file)"), std::string::npos) << m_boxes[0];
     EXPECT_EQ(g_OutMode, "Test") << "the default settings";
 }
 

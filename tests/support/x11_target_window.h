@@ -158,7 +158,9 @@ private:
 };
 
 // Whether a client holds a grab of the key with exactly the modifiers `state`: the test tries to
-// grab it itself, which the server refuses (BadAccess) while another client holds it.
+// grab it itself, which the server refuses (BadAccess) while another client holds it. The trial
+// grab is made and let go while the server serves this connection alone, so that no other client
+// ever meets it: a program grabbing the key at that moment would be refused and lose its hotkey.
 inline bool KeyIsGrabbed(unsigned keycode, unsigned state) {
     static bool refused;
     Display* display = XOpenDisplay(nullptr);
@@ -167,8 +169,11 @@ inline bool KeyIsGrabbed(unsigned keycode, unsigned state) {
         refused = refused || error->error_code == BadAccess;
         return 0;
     });
-    XGrabKey(display, static_cast<int>(keycode), state, DefaultRootWindow(display), False, GrabModeAsync,
-             GrabModeAsync);
+    const Window root = DefaultRootWindow(display);
+    XGrabServer(display);
+    XGrabKey(display, static_cast<int>(keycode), state, root, False, GrabModeAsync, GrabModeAsync);
+    XUngrabKey(display, static_cast<int>(keycode), state, root); // touches no other client's grab
+    XUngrabServer(display);
     XSync(display, False);
     XSetErrorHandler(previous);
     XCloseDisplay(display);
