@@ -23,6 +23,8 @@ using Grab = X11HotKey::Grab;
 constexpr char kKeyTaken[] = "The hotkey is in use by another program";
 constexpr char kNoSuchKey[] = "The key is not on this keyboard";
 constexpr char kNoDisplay[] = "Cannot connect to the X display";
+// How often keys of a new layout that another client held are tried again.
+constexpr int kRegrabIntervalMs = 500;
 
 // Noted by the error hook on the thread that waits for the server's answer to a grab.
 thread_local bool t_accessDenied = false;
@@ -174,6 +176,9 @@ void X11HotKey::Run() {
         xkbEvent = -1;
     pollfd fds[2] = {{ConnectionNumber(m_display), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
     std::vector<unsigned> held; // hotkeys pressed and not yet let go
+    // Another client held a key of the new layout when it was to be grabbed: tried again until it
+    // is free (a client that only checks whether a key is free lets it go at once).
+    bool retry = false;
     for (;;) {
         bool layoutChanged = false;
         while (XPending(m_display)) {
@@ -204,13 +209,16 @@ void X11HotKey::Run() {
             }
         }
         if (layoutChanged) {
-            GrabKeys();
+            retry = GrabKeys() == kKeyTaken;
             continue; // its round trips may have queued events that poll() would not see
         }
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+        const int ready = ::poll(fds, 2, retry ? kRegrabIntervalMs : -1);
+        if (ready < 0 && errno != EINTR)
             return;
         if (fds[1].revents & POLLIN)
             return;
+        if (ready == 0)
+            retry = GrabKeys() == kKeyTaken;
     }
 }
 

@@ -27,9 +27,10 @@ public:
     // with exactly the `modifiers` held, in each Caps Lock and Num Lock state in which they give it:
     // the keys the hot-key control records as that code. `extended` picks the cursor block rather
     // than the keypad with Num Lock off, and the keypad's Enter and "/" rather than the main ones.
-    // The grab follows later changes of the layout. Calls `onPress` on the hotkey's own thread at
-    // each press. A key grabbed before is released first. Returns "" or the reason it could not be
-    // grabbed (another program owns it, no such key, no display).
+    // The grab follows later changes of the layout; a key that another program holds just then is
+    // taken once it is free. Calls `onPress` on the hotkey's own thread at each press. A key
+    // grabbed before is released first. Returns "" or the reason it could not be grabbed (another
+    // program owns it, no such key, no display).
     std::string Register(int virtualKey, bool extended, int modifiers, std::function<void()> onPress);
     // Releases the keys and ends the thread.
     void Unregister();
