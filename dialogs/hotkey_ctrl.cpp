@@ -72,10 +72,13 @@ HotKeyCtrl::HotKeyCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, cons
     Bind(wxEVT_KEY_DOWN, &HotKeyCtrl::OnKeyDown, this);
     Bind(wxEVT_KEY_UP, &HotKeyCtrl::OnKeyUp, this);
     Bind(wxEVT_CHAR, &HotKeyCtrl::OnChar, this);
-    // Wide enough to show every combination whole, with all three modifiers.
+    // Wide enough to show every combination whole: the widest is a key with all three modifiers,
+    // with or without the extended flag.
     int widest = 0;
-    for (int word = 0x700; word <= 0xFFF; ++word)
-        widest = std::max(widest, GetTextExtent(FromBytes(HotKeyWordText(word))).x);
+    for (const int modifiers : {kHotKeyFlagShift | kHotKeyFlagControl | kHotKeyFlagAlt,
+                                kHotKeyFlagShift | kHotKeyFlagControl | kHotKeyFlagAlt | kHotKeyFlagExtended})
+        for (int key = 0; key <= 0xFF; ++key)
+            widest = std::max(widest, GetTextExtent(FromBytes(HotKeyWordText((modifiers << 8) | key))).x);
     SetMinSize(wxSize(std::max(size.x, GetSizeFromTextSize(widest).x), size.y));
     ShowWord();
 }
