@@ -1,7 +1,6 @@
 #include "app/core/status_panes.h"
 
 #include <algorithm>
-#include <numeric>
 
 std::vector<int> StatusPaneWidths(int barWidth, int messageWidth, const std::vector<StatusPaneSpan>& panes) {
     std::vector<int> widths;
