@@ -133,13 +133,20 @@ private:
     void OnScaleMessage(wxThreadEvent& event);
     void OnWorkerMessageBox(wxThreadEvent& event);
     void OnScaleData(std::uintptr_t wParam, std::intptr_t lParam);
-    // Puts the scale's taken reading into the view and the output of the output mode.
-    void DeliverReading(Device* dev);
-    // Delivers up to `most` of the scale's queued readings, oldest first, each gap reported where
-    // it is. True when readings are left in the queue.
+    // Text for the view, gathered while readings are delivered and put into it in one change.
+    struct ShownText {
+        std::string text;
+        bool ownLine = false; // the text starts with a line of its own
+    };
+    // Puts the scale's taken reading (or trace line) into the output of the output mode; returns
+    // the text that goes to the view.
+    std::string DeliverReading(Device* dev);
+    // Delivers the readings queued for the scale, up to `most`, oldest first, each gap reported
+    // where it is. True when readings are left in the queue.
     bool DeliverQueuedReadings(Device* dev, std::size_t most);
-    // Tells the user, in the view and the status bar, that readings were dropped.
-    void ReportDroppedReadings(Device* dev, unsigned count);
+    // Tells the user, in the status bar and in the view's text to come, that readings were dropped.
+    void ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown);
+    void ShowText(const ShownText& shown);
     // Delivers every reading that a worker has announced and the window not yet taken, so that the
     // end of a transfer closes the data log or the workbook only after them.
     void DeliverAnnouncedReadings();

@@ -21,13 +21,12 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 constexpr int kMaxStartFailures = 9;
-// Readings one message delivers at most before the window handles its other events.
-constexpr std::size_t kReadingsPerMessage = 256;
 
 // The keystroke and hotkey modifier bits are passed to the platform layer as they are.
 static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == int{platform::kPressCtrl} &&
@@ -279,42 +278,53 @@ void CMainFrame::OnScaleData(std::uintptr_t wParam, std::intptr_t) {
         // A trace line; or a message about readings that were delivered already, when the
         // transfer ended or with an earlier message.
         if (g_OutMode == "Test")
-            DeliverReading(dev);
+            ShowText({DeliverReading(dev)});
         return;
     }
     // Typing a line takes a while, so keystrokes go one reading per message and the window stays
-    // responsive in between; other outputs take many, so a fast scale is kept up with.
-    if (DeliverQueuedReadings(dev, TypesReadings() ? 1 : kReadingsPerMessage))
+    // responsive in between; other outputs take every queued reading in one pass.
+    if (DeliverQueuedReadings(dev, TypesReadings() ? 1 : Device::kMaxQueuedReadings))
         GetNotifyWindow()->PostMessage(WM_SCALE_TEXT, wParam, 0);
 }
 
 bool CMainFrame::DeliverQueuedReadings(Device* dev, std::size_t most) {
-    for (std::size_t n = 0; n < most; ++n) {
+    std::size_t count = 0;
+    {
+        std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+        count = std::min(most, dev->QueuedReadings());
+    }
+    // The log and the workbook take the readings one by one; the view takes the pass's text in one
+    // change, which costs the window about as much as one reading's.
+    ShownText shown;
+    for (std::size_t n = 0; n < count; ++n) {
         unsigned droppedAfter = 0;
         {
             std::lock_guard<std::mutex> lock(dev->ReadingsLock());
             if (!dev->TakeReading(&droppedAfter))
-                return false;
+                break;
         }
-        DeliverReading(dev);
+        shown.text += DeliverReading(dev);
         if (droppedAfter > 0)
-            ReportDroppedReadings(dev, droppedAfter);
+            ReportDroppedReadings(dev, droppedAfter, &shown);
     }
+    ShowText(shown);
     std::lock_guard<std::mutex> lock(dev->ReadingsLock());
     return dev->QueuedReadings() > 0;
 }
 
-void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count) {
+void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown) {
     SetStatusText(FromBytes(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
-    CPondraView* view = GetView();
-    if (!view)
-        return;
-    const std::string text = FormatScaleMessage(dev, DroppedReadingsText(count, true));
     // A line of its own where the readings go, between the readings before and after the gap.
-    wxTextCtrl* edit = view->GetEdit();
-    const long at = edit->GetInsertionPoint();
-    const bool atLineStart = at == 0 || edit->GetRange(at - 1, at) == "\n";
-    edit->WriteText(FromBytes((atLineStart ? "" : "\r\n") + text + "\r\n"));
+    if (shown->text.empty())
+        shown->ownLine = true;
+    else if (shown->text.back() != '\n')
+        shown->text += "\r\n";
+    shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)) + "\r\n";
+}
+
+void CMainFrame::ShowText(const ShownText& shown) {
+    if (CPondraView* view = GetView())
+        view->InsertText(shown.text, shown.ownLine);
 }
 
 void CMainFrame::DeliverAnnouncedReadings() {
@@ -325,25 +335,24 @@ void CMainFrame::DeliverAnnouncedReadings() {
         DeliverQueuedReadings(dev.get(), Device::kMaxQueuedReadings);
 }
 
-void CMainFrame::DeliverReading(Device* dev) {
+std::string CMainFrame::DeliverReading(Device* dev) {
     if (g_OutMode != "Test")
         BuildReadingText(dev);
     // Taken and cleared in one step, so a trace line the worker stores meanwhile is not wiped.
-    const std::string text = dev->TakeLastText();
+    std::string text = dev->TakeLastText();
     if (TypesReadings()) {
         SendKeystrokes(text);
-    } else {
-        if (CPondraView* view = GetView())
-            view->GetEdit()->WriteText(FromBytes(text));
+        text.clear();
+    } else if (g_LogFile.IsOpen()) {
         // The output the transfer opened: a reading that comes after the output mode was changed,
         // just before the transfer stops, still goes where the others went.
-        if (g_LogFile.IsOpen())
-            g_LogFile.WriteReading(text);
-        else if (HoldsWorkbook())
-            WriteReadingToExcel(dev);
+        g_LogFile.WriteReading(text);
+    } else if (HoldsWorkbook()) {
+        WriteReadingToExcel(dev);
     }
     dev->m_sessionState = kSessionGood;
     dev->m_readingTaken = 0;
+    return text;
 }
 
 void CMainFrame::OnScaleError(std::uintptr_t wParam, std::intptr_t code) {

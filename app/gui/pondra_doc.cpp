@@ -119,7 +119,52 @@ void CPondraView::AppendText(const std::string& text) {
     if (!m_edit)
         return;
     m_edit->SetInsertionPointEnd();
+    InsertText(text);
+}
+
+void CPondraView::InsertText(std::string text, bool ownLine) {
+    if (!m_edit || text.empty())
+        return;
+    if (const long unfit = MakeRoom(static_cast<long>(text.size())); unfit > 0) {
+        // The text alone is more than the view holds: its own first lines go as well.
+        const std::size_t end = text.find('\n', static_cast<std::size_t>(unfit - 1));
+        if (end != std::string::npos && end + 1 < text.size())
+            text.erase(0, end + 1);
+    }
+    if (ownLine) {
+        long from = 0, to = 0, column = 0, line = 0;
+        m_edit->GetSelection(&from, &to);
+        if (m_edit->PositionToXY(from, &column, &line) && column > 0)
+            text.insert(0, "\r\n");
+    }
     m_edit->WriteText(FromBytes(text));
+}
+
+long CPondraView::MakeRoom(long incoming) {
+    const long length = m_edit->GetLastPosition();
+    const long excess = length + incoming - kViewTextLimit;
+    if (excess <= 0)
+        return 0;
+    if (excess >= length) {
+        if (length > 0)
+            m_edit->Remove(0, length);
+        return excess - length;
+    }
+    // The view's lines are the control's own (it finds a line by its number without reading the
+    // text before it), so the time this takes does not grow with the text.
+    long column = 0, line = 0;
+    m_edit->PositionToXY(excess, &column, &line);
+    long cut = column == 0 ? excess : m_edit->XYToPosition(0, line + 1);
+    if (cut < 0)
+        cut = length; // the line at `excess` is the last one
+    long from = 0, to = 0;
+    m_edit->GetSelection(&from, &to);
+    m_edit->Remove(0, cut);
+    // A caret or selection in the removed lines has lost its place. The text goes to the end, where
+    // readings are added, rather than to the top, where the next text to come would remove it.
+    if (from < cut)
+        m_edit->SetInsertionPointEnd();
+    return 0;
 }
 
 // Edit commands go to the edit control even when the focus is elsewhere (the toolbar, a menu).

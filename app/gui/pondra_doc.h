@@ -8,6 +8,11 @@
 class wxTextCtrl;
 class CMainFrame;
 
+// The most text the view holds, in characters (bytes, as the document stores them): older lines
+// leave its top as new text comes, so that a transfer left running for weeks neither fills memory
+// nor slows the window down. The data log and the workbook keep every reading.
+constexpr long kViewTextLimit = 1024 * 1024;
+
 class CPondraDoc : public wxDocument {
 public:
     bool OnNewDocument() override;
@@ -38,9 +43,17 @@ public:
     void SetText(const std::string& text);
     // Appends text at the end and scrolls to it, whatever the caret position.
     void AppendText(const std::string& text);
+    // Puts text where the caret is, replacing the selection, as typing would. When the view would
+    // then hold more than kViewTextLimit characters, whole lines leave its top first. With
+    // `ownLine` the text starts a line of its own: a line end goes first when the caret is not at
+    // the start of a line.
+    void InsertText(std::string text, bool ownLine = false);
     wxTextCtrl* GetEdit() const { return m_edit; }
 
 private:
+    // Removes whole lines from the top so that `incoming` more characters fit under the limit; the
+    // number of characters of `incoming` that do not fit even so, counted from its start.
+    long MakeRoom(long incoming);
     void OnEditCommand(wxCommandEvent& event);
     void OnUpdateEditCommand(wxUpdateUIEvent& event);
 

@@ -20,11 +20,13 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <poll.h>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
 #include <utility>
+#include <wx/textctrl.h>
 
 namespace {
 
@@ -245,10 +247,15 @@ TEST_F(TransferTest, ReadingsReceivedBeforeTheStopReachTheLogOnce) {
         std::lock_guard<std::mutex> lock(Scale(0)->ReadingsLock());
         return Scale(0)->QueuedReadings() == 2;
     }));
+    // The view takes them both in one change.
+    auto viewChanges = std::make_shared<int>(0);
+    Frame()->GetView()->GetEdit()->Bind(wxEVT_TEXT, [viewChanges](wxCommandEvent&) { ++*viewChanges; });
     wxCommandEvent stop(wxEVT_MENU, ID_TRANSFER_STOP);
     Frame()->ProcessWindowEvent(stop);
     EXPECT_FALSE(g_LogFile.IsOpen());
     EXPECT_EQ(ReadFile(LogPath()), std::string(kLine1) + kLine2);
+    EXPECT_EQ(ViewText(), std::string(kLine1) + kLine2);
+    EXPECT_EQ(*viewChanges, 1);
     // Their messages come afterwards and deliver nothing twice, also into a new transfer's log.
     Command(ID_TRANSFER_START);
     ASSERT_TRUE(PumpUntil([] { return !Scale(0)->m_worker || Scale(0)->m_worker->HasEnded(); }));
@@ -258,9 +265,10 @@ TEST_F(TransferTest, ReadingsReceivedBeforeTheStopReachTheLogOnce) {
     EXPECT_EQ(ViewText().find(kLine2), ViewText().rfind(kLine2)) << ViewText();
 }
 
-// A scale that sends numbered frames as fast as the line takes them, for seconds, into the data
-// log: every line is one frame, none twice, in order, and each frame missing from the log is one
-// the window reported as dropped.
+// A scale that sends numbered frames as fast as the line takes them into the data log: every line
+// is one frame, none twice, in order, and each frame missing from the log is one the window
+// reported as dropped. Then more readings come than the view holds: it keeps the most recent ones,
+// whole lines in the log's order.
 TEST_F(TransferTest, AScaleAtFullSpeedLosesNoReadingUnreported) {
     g_FieldEnabled.fill(0);
     g_FieldEnabled[DF_ID_CODE] = 1;
@@ -270,33 +278,37 @@ TEST_F(TransferTest, AScaleAtFullSpeedLosesNoReadingUnreported) {
     Command(ID_TRANSFER_START);
     ASSERT_TRUE(Scale(0)->m_link.IsOpen());
 
+    const int fd = scale.LineFd();
+    const auto frames = [](int first, int count) {
+        std::string block;
+        char frame[48];
+        for (int seq = first; seq < first + count; ++seq) {
+            std::snprintf(frame, sizeof frame, "3ID-%07d\r0  +0012.345\r\r\n", seq);
+            block += frame;
+        }
+        return block;
+    };
+    const auto send = [fd](const std::string& block) {
+        for (std::size_t done = 0; done < block.size();) {
+            pollfd writable{fd, POLLOUT, 0};
+            if (::poll(&writable, 1, 5000) != 1)
+                return false; // the program stopped reading
+            const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
+            if (n <= 0)
+                return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    };
     // The scale keeps time itself: a window that cannot keep up may not get back to the test
-    // before the flood ends.
+    // before the flood ends. Fewer lines than the view holds, so that it keeps every report.
     std::atomic<bool> sending{true};
     std::atomic<int> sent{0};
     std::thread writer([&] {
-        const int fd = scale.LineFd();
         const auto until = std::chrono::steady_clock::now() + 3s;
-        std::string block;
-        for (int seq = 1; std::chrono::steady_clock::now() < until; seq += 256) {
-            block.clear();
-            char frame[48];
-            for (int i = 0; i < 256; ++i) {
-                std::snprintf(frame, sizeof frame, "3ID-%07d\r0  +0012.345\r\r\n", seq + i);
-                block += frame;
-            }
+        for (int seq = 1; seq < kViewTextLimit / 32 && std::chrono::steady_clock::now() < until; seq += 256) {
             // Whole blocks only, so that `sent` is exactly the frames on the line.
-            std::size_t done = 0;
-            while (done < block.size()) {
-                pollfd writable{fd, POLLOUT, 0};
-                if (::poll(&writable, 1, 5000) != 1)
-                    break; // the program stopped reading
-                const ssize_t n = ::write(fd, block.data() + done, block.size() - done);
-                if (n <= 0)
-                    break;
-                done += static_cast<std::size_t>(n);
-            }
-            if (done < block.size())
+            if (!send(frames(seq, 256)))
                 break;
             sent = seq + 255;
         }
@@ -362,6 +374,34 @@ TEST_F(TransferTest, AScaleAtFullSpeedLosesNoReadingUnreported) {
     EXPECT_EQ(Frame()->GetPaneText(kPaneMessage).rfind("Scale Scale01: ", 0) == 0, view.dropped > 0);
     RecordProperty("frames", sent.load());
     RecordProperty("dropped", static_cast<int>(view.dropped));
+
+    // More than the view holds, in blocks the window keeps up with (every line as long as the
+    // first). At the end the user has clicked at the top of the text: that place leaves the view,
+    // and the readings go on to its end.
+    const std::size_t lineBytes = logSize / log.numbers.size();
+    int next = sent + 1;
+    std::size_t lines = log.numbers.size();
+    const auto sendBlock = [&] {
+        constexpr int kBlock = 4000; // the queue holds them all
+        if (!send(frames(next, kBlock)))
+            return false;
+        next += kBlock;
+        lines += kBlock;
+        return PumpUntil([&] { return std::filesystem::file_size(LogPath()) == lines * lineBytes; });
+    };
+    while (lines * lineBytes < logSize + kViewTextLimit)
+        ASSERT_TRUE(sendBlock());
+    Frame()->GetView()->GetEdit()->SetInsertionPoint(0);
+    ASSERT_TRUE(sendBlock());
+    const std::string shown = ViewText();
+    const Seen tail = parse(shown); // a line cut at the view's top would be neither
+    const Seen all = parse(ReadFile(LogPath()));
+    EXPECT_LE(shown.size(), static_cast<std::size_t>(kViewTextLimit));
+    EXPECT_GT(shown.size() + lineBytes, static_cast<std::size_t>(kViewTextLimit));
+    EXPECT_EQ(all.numbers.back(), next - 1);
+    ASSERT_LT(tail.numbers.size(), all.numbers.size());
+    EXPECT_TRUE(std::equal(tail.numbers.begin(), tail.numbers.end(), all.numbers.end() - tail.numbers.size()))
+        << "the view is the log's last " << tail.numbers.size() << " readings";
 }
 
 TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
