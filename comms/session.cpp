@@ -61,8 +61,10 @@ void ParseFrame(Device* dev, FrameParser parser, char* line) {
 
 void PostTextReady(Device* dev) {
     // A parser's reading joins the queue, which needs a message only when none is on its way; a
-    // trace line always has one.
-    if (dev->m_parsing && !dev->QueueReading())
+    // trace line always has one. A reading parsed after the scale was told to stop is left out:
+    // the window sets the stop before it takes the last readings (under the same lock) and closes
+    // the data log, so every reading queued reaches the log, and none comes after it was closed.
+    if (dev->m_parsing && (dev->StopEvent.IsSet() || !dev->QueueReading()))
         return;
     Post(dev, WM_SCALE_TEXT, 0);
 }

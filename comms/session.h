@@ -18,7 +18,7 @@ unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEn
                          ReceiveEngine manualEngine, CommandEngineProc commandEngine, const char* command);
 
 // Runs the parser on a frame under the scale's readings lock; a reading the parser announces is
-// queued for the GUI thread as it stands at that moment.
+// queued for the GUI thread as it stands at that moment, unless the scale was told to stop.
 void ParseFrame(Device* dev, FrameParser parser, char* line);
 
 void PostTextReady(Device* dev);

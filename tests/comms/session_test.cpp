@@ -23,7 +23,9 @@ void CommandStub(Device* dev, FrameParser, const char* command) {
     g_lastEngine = 'C';
     TraceString(command, kTraceSent, true, dev);
 }
-void ThrowingEngine(Device*, FrameParser) { throw std::bad_alloc(); }
+void ThrowingEngine(Device*, FrameParser) {
+    throw std::bad_alloc();
+}
 
 class SessionTest : public ::testing::Test {
 protected:
@@ -89,11 +91,22 @@ TEST_F(SessionTest, PostsCarryTheScaleIndexAndCode) {
     PostSessionStopped(second);
     PostFrameError(dev);
     PostSessionError(dev, kStatusScaleError);
-    std::vector<PostedMessage> expected = {{WM_SCALE_TEXT, 1, 0},
-                                           {WM_SCALE_STATUS, 1, 9},
-                                           {WM_SCALE_STATUS, 0, 0},
-                                           {WM_SCALE_STATUS, 0, 3}};
+    std::vector<PostedMessage> expected = {
+        {WM_SCALE_TEXT, 1, 0}, {WM_SCALE_STATUS, 1, 9}, {WM_SCALE_STATUS, 0, 0}, {WM_SCALE_STATUS, 0, 3}};
     EXPECT_EQ(notify.Messages(), expected);
+}
+
+// The window sets the stop and then takes what is queued before it closes the data log: a reading
+// parsed after the stop must not join the queue, and the engine must still see the stop.
+TEST_F(SessionTest, AReadingParsedAfterTheStopIsLeftOut) {
+    const FrameParser parser = [](char*, Device* parsed) { PostTextReady(parsed); };
+    char line[] = "12.5\r\n";
+    ParseFrame(dev, parser, line);
+    dev->StopEvent.Set();
+    ParseFrame(dev, parser, line);
+    EXPECT_EQ(dev->QueuedReadings(), 1u);
+    EXPECT_EQ(notify.Messages(), (std::vector<PostedMessage>{{WM_SCALE_TEXT, 0, 0}}));
+    EXPECT_TRUE(dev->StopEvent.IsSet());
 }
 
 TEST_F(SessionTest, CommandTraceBecomesTheLastText) {
