@@ -435,7 +435,7 @@ void MeasureWindowThread(const std::vector<int>& marks, int burst, int spaced) {
             return;
         }
         std::printf(
-            "window  %6d readings shown (%4.2f MB of text)  window-thread CPU per reading: %6.3f ms in a "
+            "window  %6d readings shown (%4.2f MB of lines so far)  window-thread CPU per reading: %6.3f ms in a "
             "burst of %d, %6.3f ms 5 ms apart   program memory %6.1f MB",
             mark, mark * kLongLineBytes / 1e6, inBurst, burst, apart, resident / 1e6);
         if (lastMark > 0)
