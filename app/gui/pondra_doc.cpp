@@ -145,26 +145,25 @@ long CPondraView::MakeRoom(long incoming) {
     const long excess = length + incoming - kViewTextLimit;
     if (excess <= 0)
         return 0;
-    if (excess >= length) {
-        if (length > 0)
-            m_edit->Remove(0, length);
-        return excess - length;
+    long cut = length;
+    if (const long from = excess + kViewTextSlack; from < length) {
+        // The view's lines are the control's own (it finds a line by its number without reading
+        // the text before it), so the time this takes does not grow with the text.
+        long column = 0, line = 0;
+        m_edit->PositionToXY(from, &column, &line);
+        cut = column == 0 ? from : m_edit->XYToPosition(0, line + 1);
+        if (cut < 0)
+            cut = length; // the line at `from` is the last one
     }
-    // The view's lines are the control's own (it finds a line by its number without reading the
-    // text before it), so the time this takes does not grow with the text.
-    long column = 0, line = 0;
-    m_edit->PositionToXY(excess, &column, &line);
-    long cut = column == 0 ? excess : m_edit->XYToPosition(0, line + 1);
-    if (cut < 0)
-        cut = length; // the line at `excess` is the last one
-    long from = 0, to = 0;
-    m_edit->GetSelection(&from, &to);
-    m_edit->Remove(0, cut);
+    long selectionStart = 0, selectionEnd = 0;
+    m_edit->GetSelection(&selectionStart, &selectionEnd);
+    if (cut > 0)
+        m_edit->Remove(0, cut);
     // A caret or selection in the removed lines has lost its place. The text goes to the end, where
     // readings are added, rather than to the top, where the next text to come would remove it.
-    if (from < cut)
+    if (selectionStart < cut)
         m_edit->SetInsertionPointEnd();
-    return 0;
+    return std::max(0L, excess - length);
 }
 
 // Edit commands go to the edit control even when the focus is elsewhere (the toolbar, a menu).

@@ -12,6 +12,9 @@ class CMainFrame;
 // leave its top as new text comes, so that a transfer left running for weeks neither fills memory
 // nor slows the window down. The data log and the workbook keep every reading.
 constexpr long kViewTextLimit = 1024 * 1024;
+// Cutting the top costs the window about as much as showing a reading, so a full view loses this
+// much more than the new text needs, and the next readings fit without a cut for a while.
+constexpr long kViewTextSlack = kViewTextLimit / 16;
 
 class CPondraDoc : public wxDocument {
 public:
@@ -51,8 +54,8 @@ public:
     wxTextCtrl* GetEdit() const { return m_edit; }
 
 private:
-    // Removes whole lines from the top so that `incoming` more characters fit under the limit; the
-    // number of characters of `incoming` that do not fit even so, counted from its start.
+    // Removes whole lines from the top so that `incoming` more characters fit under the limit (and
+    // the slack); the number of characters of `incoming` that do not fit even so.
     long MakeRoom(long incoming);
     void OnEditCommand(wxCommandEvent& event);
     void OnUpdateEditCommand(wxUpdateUIEvent& event);
