@@ -7,7 +7,6 @@
 #include "platform/x11_hotkey.h"
 #include "platform/x11_keyboard.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
