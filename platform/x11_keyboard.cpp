@@ -1,6 +1,9 @@
 #include "platform/x11_keyboard.h"
 
+#include "platform/x11_own_keys.h"
+
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -8,12 +11,16 @@
 
 #include <algorithm>
 #include <thread>
+#include <unistd.h>
 
 namespace platform {
 namespace {
 
-constexpr char kKeyHeld[] = "a key is held down";
-constexpr char kNoSpareKey[] = "no key is free for a character the keyboard layout lacks";
+// A spare key is bound to another character only once its last press is this many key pauses old,
+// and at least kMinRebindAge: a program that lags behind the keys looks a key up only when it reads
+// it, and would find the new character.
+constexpr int kRebindPauses = 8;
+constexpr std::chrono::milliseconds kMinRebindAge{100};
 
 // The core keyboard mapping as the server has it now: the layout may change while Pondra runs.
 struct KeyMap {
@@ -71,6 +78,36 @@ unsigned NumLockMask(Display* display, const KeyMap& map) {
     return mask;
 }
 
+// The modifier bits that the keys set while they are held down.
+unsigned ModifierBits(Display* display, const std::vector<unsigned>& keycodes) {
+    unsigned mask = 0;
+    XModifierKeymap* modifiers = XGetModifierMapping(display);
+    if (!modifiers)
+        return 0;
+    for (int modifier = 0; modifier < 8; ++modifier)
+        for (int i = 0; i < modifiers->max_keypermod; ++i) {
+            const KeyCode code = modifiers->modifiermap[modifier * modifiers->max_keypermod + i];
+            if (code && std::find(keycodes.begin(), keycodes.end(), code) != keycodes.end())
+                mask |= 1u << modifier;
+        }
+    XFreeModifiermap(modifiers);
+    return mask;
+}
+
+// Keys that lock a modifier: letting one go and pressing it again would change the user's locks.
+bool IsLockKey(KeySym keysym) {
+    return keysym == XK_Caps_Lock || keysym == XK_Shift_Lock || keysym == XK_Num_Lock || keysym == XK_Scroll_Lock;
+}
+
+// A key that has no symbols, or only the one symbol a spare key is bound to (the server shows it in
+// the columns of both groups).
+bool IsSpareShaped(const KeyMap& map, int code) {
+    for (int column = 1; column < map.perCode; ++column)
+        if (map.At(code, column) != NoSymbol && map.At(code, column) != map.At(code, 0))
+            return false;
+    return true;
+}
+
 // Core mapping columns of the levels: 0 plain, 1 Shift, 4 AltGr, 5 AltGr + Shift (group 1 only).
 constexpr int kLevelColumns[4] = {0, 1, 4, 5};
 
@@ -106,53 +143,83 @@ bool X11Keyboard::ChooseKey(unsigned long keysym, int modifiers, KeyChoice* choi
         level = 0;
         choice->locks = NumLockMask(m_display, map);
     }
-    if (level < 0) {
-        // No key produces it: bind it to a key without symbols. The binding stays until the keyboard
-        // is closed, because the receiving program may look the key up only after the press.
-        unsigned spare = 0;
-        for (int code = map.maxCode; code >= map.minCode && !spare; --code) {
-            bool empty = true;
-            for (int column = 0; column < map.perCode && empty; ++column)
-                empty = map.At(code, column) == NoSymbol;
-            if (empty)
-                spare = static_cast<unsigned>(code);
-        }
-        if (spare) {
-            m_bound.push_back(spare);
-        } else if (!m_bound.empty()) {
-            // Every spare key is taken: rebind the one bound longest ago.
-            spare = m_bound.front();
-            m_bound.erase(m_bound.begin());
-            m_bound.push_back(spare);
-        } else {
-            m_failure = kNoSpareKey;
-            return false;
-        }
-        KeySym bound[2] = {keysym, keysym};
-        XChangeKeyboardMapping(m_display, static_cast<int>(spare), 2, bound, 1);
-        XSync(m_display, False);
-        choice->keycode = spare;
-        level = 0;
-    }
     const KeySym level3 = map.KeycodeOf(XK_ISO_Level3_Shift) ? XK_ISO_Level3_Shift : XK_Mode_switch;
-    const struct {
-        bool wanted;
-        KeySym keysym;
-    } held[] = {
-        {(modifiers & kPressCtrl) != 0, XK_Control_L},
-        {level >= 2, level3},
-        {(modifiers & kPressShift) != 0 || level == 1 || level == 3, XK_Shift_L},
-        {(modifiers & kPressAlt) != 0, XK_Alt_L},
+    const auto holdModifiers = [&] {
+        choice->held.clear();
+        const struct {
+            bool wanted;
+            KeySym keysym;
+        } held[] = {
+            {(modifiers & kPressCtrl) != 0, XK_Control_L},
+            {level >= 2, level3},
+            {(modifiers & kPressShift) != 0 || level == 1 || level == 3, XK_Shift_L},
+            {(modifiers & kPressAlt) != 0, XK_Alt_L},
+        };
+        for (const auto& modifier : held)
+            if (modifier.wanted)
+                if (unsigned code = map.KeycodeOf(modifier.keysym))
+                    choice->held.push_back(code);
     };
-    for (const auto& modifier : held)
-        if (modifier.wanted)
-            if (unsigned code = map.KeycodeOf(modifier.keysym))
-                choice->held.push_back(code);
+    holdModifiers();
+    // This program's hotkey would take the key: a spare key with the same symbol reaches the
+    // application instead.
+    if (level >= 0 && IsOwnGrab(choice->keycode, ModifierBits(m_display, choice->held) | choice->locks))
+        level = -1;
+    if (level < 0) {
+        choice->keycode = BindSpareKey(keysym);
+        if (!choice->keycode)
+            return Fail(Failure::kNoSpareKey);
+        choice->locks = 0;
+        level = 0;
+        holdModifiers();
+    }
     return true;
 }
 
-bool X11Keyboard::WaitForIdleKeyboard(unsigned* lockedModifiers, int* lockedGroup) {
-    const auto deadline = std::chrono::steady_clock::now() + m_heldKeyLimit;
+unsigned X11Keyboard::BindSpareKey(unsigned long keysym) {
+    const KeyMap map = LoadKeyMap(m_display);
+    // A key without symbols, bound until the keyboard is closed: the receiving program may look the
+    // key up only after the press.
+    unsigned spare = 0;
+    for (int code = map.maxCode; code >= map.minCode && !spare; --code) {
+        bool empty = true;
+        for (int column = 0; column < map.perCode && empty; ++column)
+            empty = map.At(code, column) == NoSymbol;
+        if (empty)
+            spare = static_cast<unsigned>(code);
+    }
+    if (spare) {
+        m_spares.push_back({spare, {}});
+        AddSpareKey(spare);
+    } else {
+        // Every spare key is bound: the one pressed longest ago is bound anew, once that press is old
+        // enough for a program a few keys behind to have read it. A key the layout has taken since
+        // (the layout changed) is not the program's to bind.
+        std::erase_if(m_spares, [&](const SpareKey& key) {
+            const bool taken = !IsSpareShaped(map, static_cast<int>(key.keycode));
+            if (taken)
+                RemoveSpareKey(key.keycode);
+            return taken;
+        });
+        const auto oldest = std::min_element(m_spares.begin(), m_spares.end(), [](const SpareKey& a, const SpareKey& b) {
+            return a.pressed < b.pressed;
+        });
+        if (oldest == m_spares.end())
+            return 0;
+        std::this_thread::sleep_until(oldest->pressed + std::max(kRebindPauses * m_keyDelay, kMinRebindAge));
+        spare = oldest->keycode;
+    }
+    KeySym bound[2] = {keysym, keysym};
+    XChangeKeyboardMapping(m_display, static_cast<int>(spare), 2, bound, 1);
+    XSync(m_display, False);
+    return spare;
+}
+
+bool X11Keyboard::TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std::vector<unsigned>* lifted) {
+    const bool first = m_inReading && !m_readingStarted;
+    const bool mayLift = m_inReading && !first;
+    const auto deadline =
+        std::chrono::steady_clock::now() + (first || m_liftHeldKeys ? std::chrono::milliseconds(0) : m_heldKeyLimit);
     for (;;) {
         // Checked and then typed under one server grab: no other client's keys can come between.
         XGrabServer(m_display);
@@ -160,27 +227,103 @@ bool X11Keyboard::WaitForIdleKeyboard(unsigned* lockedModifiers, int* lockedGrou
         XQueryKeymap(m_display, keys);
         XkbStateRec state{};
         XkbGetState(m_display, XkbUseCoreKbd, &state);
-        if (std::all_of(keys, keys + 32, [](char k) { return k == 0; }) && state.base_mods == 0 &&
-            state.latched_mods == 0) {
+        const bool free = std::all_of(keys, keys + 32, [](char k) { return k == 0; }) && state.base_mods == 0 &&
+                          state.latched_mods == 0;
+        const bool late = std::chrono::steady_clock::now() >= deadline;
+        if (free || (mayLift && late)) {
             *lockedModifiers = state.locked_mods;
             *lockedGroup = state.locked_group;
-            return true;
+            if (!free) {
+                // Held for longer than a person holds a key in passing (or stuck): the rest of the
+                // reading is typed with the held keys let go for each key.
+                m_liftHeldKeys = true;
+                for (int code = 0; code < 256; ++code)
+                    if ((keys[code / 8] >> (code % 8)) & 1)
+                        if (!IsLockKey(XkbKeycodeToKeysym(m_display, static_cast<KeyCode>(code), 0, 0)))
+                            lifted->push_back(static_cast<unsigned>(code));
+            }
+            break;
         }
         XUngrabServer(m_display);
         XFlush(m_display);
-        if (std::chrono::steady_clock::now() >= deadline) {
-            m_failure = kKeyHeld;
-            return false;
-        }
+        if (late)
+            return Fail(Failure::kKeyHeld);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if (m_inReading) {
+        const unsigned long focus = FocusedWindow();
+        Failure failure = Failure::kNone;
+        if (!first)
+            failure = focus == m_readingWindow ? Failure::kNone : Failure::kFocusMoved;
+        else if (focus == None)
+            failure = Failure::kNoFocus;
+        else if (IsOwnWindow(focus))
+            failure = Failure::kOwnWindow;
+        if (failure != Failure::kNone) {
+            XUngrabServer(m_display);
+            XFlush(m_display);
+            return Fail(failure);
+        }
+        m_readingWindow = focus;
+    }
+    return true;
+}
+
+unsigned long X11Keyboard::FocusedWindow() {
+    Window focus = None;
+    int revert = 0;
+    XGetInputFocus(m_display, &focus, &revert);
+    if (focus != PointerRoot)
+        return focus;
+    // Keys go to the window under the pointer.
+    Window window = DefaultRootWindow(m_display), child = window, root = 0;
+    int rootX, rootY, x, y;
+    unsigned mask;
+    do {
+        window = child;
+        if (!XQueryPointer(m_display, window, &root, &child, &rootX, &rootY, &x, &y, &mask))
+            break;
+    } while (child != None);
+    return window;
+}
+
+bool X11Keyboard::IsOwnWindow(unsigned long window) {
+    const Atom pidAtom = XInternAtom(m_display, "_NET_WM_PID", False);
+    const Window rootWindow = DefaultRootWindow(m_display);
+    // The window's top-level window names its process.
+    while (window != None && window != rootWindow) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(m_display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
+                               &after, &data) == Success &&
+            data) {
+            const bool own = format == 32 && count == 1 && *reinterpret_cast<unsigned long*>(data) ==
+                                                                 static_cast<unsigned long>(getpid());
+            XFree(data);
+            if (format == 32 && count == 1)
+                return own;
+        }
+        Window root = 0, parent = None, *children = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(m_display, window, &root, &parent, &children, &n))
+            return false;
+        if (children)
+            XFree(children);
+        window = parent;
+    }
+    return false;
 }
 
 bool X11Keyboard::Tap(const KeyChoice& key) {
     unsigned locked = 0;
     int group = 0;
-    if (!WaitForIdleKeyboard(&locked, &group))
+    std::vector<unsigned> lifted;
+    if (!TakeKeyboard(&locked, &group, &lifted))
         return false;
+    for (unsigned code : lifted)
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
     if (locked != key.locks)
         XkbLockModifiers(m_display, XkbUseCoreKbd, 0xFF, key.locks);
     if (group != 0)
@@ -196,14 +339,25 @@ bool X11Keyboard::Tap(const KeyChoice& key) {
         XkbLockGroup(m_display, XkbUseCoreKbd, static_cast<unsigned>(group));
     if (locked != key.locks)
         XkbLockModifiers(m_display, XkbUseCoreKbd, 0xFF, locked);
+    // The user's modifiers come back too; any other key stays let go, as pressing it again would type it.
+    if (!lifted.empty()) {
+        const unsigned mask = ModifierBits(m_display, lifted);
+        for (unsigned code : lifted)
+            if (mask & ModifierBits(m_display, {code}))
+                XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+    }
     XUngrabServer(m_display);
     XSync(m_display, False);
+    for (SpareKey& spare : m_spares)
+        if (spare.keycode == key.keycode)
+            spare.pressed = std::chrono::steady_clock::now();
+    m_readingStarted = m_inReading;
     return true;
 }
 
 bool X11Keyboard::TypeCharacter(unsigned char character) {
     if (!m_display)
-        return false;
+        return Fail(Failure::kNoDisplay);
     unsigned long keysym;
     if (character == '\t')
         keysym = XK_Tab;
@@ -217,7 +371,9 @@ bool X11Keyboard::TypeCharacter(unsigned char character) {
 }
 
 bool X11Keyboard::TypeKeysym(unsigned long keysym) {
-    if (!m_display || keysym == 0)
+    if (!m_display)
+        return Fail(Failure::kNoDisplay);
+    if (keysym == 0)
         return false;
     KeyChoice choice;
     return ChooseKey(keysym, 0, &choice) && Tap(choice);
@@ -225,20 +381,59 @@ bool X11Keyboard::TypeKeysym(unsigned long keysym) {
 
 bool X11Keyboard::PressKey(unsigned long keysym, int modifiers) {
     if (!m_display)
-        return false;
+        return Fail(Failure::kNoDisplay);
     if (keysym == 0)
         return true;
     KeyChoice choice;
     return ChooseKey(keysym, modifiers, &choice) && Tap(choice);
 }
 
+void X11Keyboard::BeginReading() {
+    m_inReading = true;
+    m_readingStarted = false;
+    m_liftHeldKeys = false;
+    m_readingWindow = 0;
+}
+
+void X11Keyboard::EndReading() {
+    BeginReading();
+    m_inReading = false;
+}
+
+bool X11Keyboard::Fail(Failure failure) {
+    m_failure = failure;
+    return false;
+}
+
+std::string X11Keyboard::FailureText() const {
+    switch (m_failure) {
+    case Failure::kNone:
+        return "";
+    case Failure::kNoDisplay:
+        return "there is no connection to the X display";
+    case Failure::kKeyHeld:
+        return "a key is held down";
+    case Failure::kOwnWindow:
+        return "a window of this program has the keyboard focus";
+    case Failure::kNoFocus:
+        return "no window has the keyboard focus";
+    case Failure::kFocusMoved:
+        return "the keyboard focus moved to another window";
+    case Failure::kNoSpareKey:
+        return "no key is free for a character the keyboard layout lacks";
+    }
+    return "";
+}
+
 void X11Keyboard::Close() {
     if (!m_display)
         return;
     KeySym none[2] = {NoSymbol, NoSymbol};
-    for (unsigned code : m_bound)
-        XChangeKeyboardMapping(m_display, static_cast<int>(code), 2, none, 1);
-    m_bound.clear();
+    for (const SpareKey& spare : m_spares) {
+        XChangeKeyboardMapping(m_display, static_cast<int>(spare.keycode), 2, none, 1);
+        RemoveSpareKey(spare.keycode);
+    }
+    m_spares.clear();
     XCloseDisplay(m_display);
     m_display = nullptr;
 }

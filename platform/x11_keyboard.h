@@ -40,12 +40,40 @@ public:
     // way: with the key and the Shift or AltGr that produce it, or through a spare key bound to it.
     bool TypeKeysym(unsigned long keysym);
     // Presses and releases the key of `keysym` with the modifiers held down around it; a keysym of 0
-    // presses nothing.
+    // presses nothing. A key that a hotkey of this program grabs is pressed as a spare key bound to
+    // the same symbol, so that it reaches the application and not the hotkey.
     bool PressKey(unsigned long keysym, int modifiers);
-    const std::string& Failure() const { return m_failure; }
+
+    // Why the last key was not typed.
+    enum class Failure {
+        kNone,
+        kNoDisplay,
+        kKeyHeld,     // the user holds a key down (at the first key of a reading: at all)
+        kOwnWindow,   // a window of this program has the focus at the first key of a reading
+        kNoFocus,     // no window has the focus at the first key of a reading
+        kFocusMoved,  // another window has the focus than at the first key of the reading
+        kNoSpareKey,  // no key can be bound to a character the layout lacks
+    };
+    Failure LastFailure() const { return m_failure; }
+    // The reason as a text.
+    std::string FailureText() const;
+
+    // The keys of one reading go to one window, whole: BeginReading() before its first key and
+    // EndReading() after its last. The first key is pressed only when the user holds no key (there
+    // is no waiting for one) and a window of another program has the focus; it notes that window.
+    // Every later key waits for the user to let go of a key held down for up to the held-key limit,
+    // then is pressed with the held keys lifted for the moment (a stuck key cannot cut the reading),
+    // and only while the window noted still has the focus.
+    void BeginReading();
+    void EndReading();
+    // A key of the reading begun was pressed.
+    bool ReadingStarted() const { return m_readingStarted; }
 
     // How long a key press waits for the user to let go of the keys held down.
     void SetHeldKeyLimit(std::chrono::milliseconds limit) { m_heldKeyLimit = limit; }
+    // The pause between two keys. A spare key is bound to another character only once its last press
+    // is several pauses old, so that a program a few keys behind still reads the character it got.
+    void SetKeyDelay(std::chrono::milliseconds delay) { m_keyDelay = delay; }
 
 private:
     struct KeyChoice {
@@ -53,16 +81,35 @@ private:
         std::vector<unsigned> held; // modifier keys held around the key, in pressing order
         unsigned locks = 0;         // the locked modifiers the key is pressed with
     };
+    // A spare key bound to a character, and when it was last pressed.
+    struct SpareKey {
+        unsigned keycode;
+        std::chrono::steady_clock::time_point pressed;
+    };
     // Finds the key of `keysym` and the modifier keys it needs, binding the keysym to a spare key
-    // when the layout has none.
+    // when the layout has none or when the key is one of this program's hotkeys.
     bool ChooseKey(unsigned long keysym, int modifiers, KeyChoice* choice);
+    // Binds `keysym` to a spare key; 0 when there is none.
+    unsigned BindSpareKey(unsigned long keysym);
     bool Tap(const KeyChoice& key);
-    bool WaitForIdleKeyboard(unsigned* lockedModifiers, int* lockedGroup);
+    // Takes the server for a key press once the keyboard is free (see BeginReading); the keys to
+    // lift around the press come back in `lifted`.
+    bool TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std::vector<unsigned>* lifted);
+    // The window that keys go to now.
+    unsigned long FocusedWindow();
+    // Whether the window belongs to this process.
+    bool IsOwnWindow(unsigned long window);
+    bool Fail(Failure failure);
 
     Display* m_display = nullptr;
-    std::vector<unsigned> m_bound; // spare keycodes bound to characters, oldest first
+    std::vector<SpareKey> m_spares; // spare keycodes bound to characters
     std::chrono::milliseconds m_heldKeyLimit{5000};
-    std::string m_failure;
+    std::chrono::milliseconds m_keyDelay{45};
+    Failure m_failure = Failure::kNone;
+    bool m_inReading = false;
+    bool m_readingStarted = false;
+    bool m_liftHeldKeys = false;       // the reading's keys no longer wait for held keys
+    unsigned long m_readingWindow = 0; // the window the reading's first key went to
 };
 
 } // namespace platform

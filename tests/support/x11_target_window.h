@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 // A focused window that collects the text of the key presses it receives.
 class TargetWindow {
@@ -25,11 +26,18 @@ public:
         m_window = XCreateSimpleWindow(m_display, DefaultRootWindow(m_display), 0, 0, 200, 100, 0, 0, 0);
         XSelectInput(m_display, m_window, KeyPressMask | StructureNotifyMask | FocusChangeMask);
         XMapRaised(m_display, m_window);
-        for (;;) {
+        // A window manager that is just starting may miss the request: it is made again until the
+        // window is mapped.
+        const auto start = std::chrono::steady_clock::now();
+        for (int tries = 1;; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
             XEvent event;
-            XNextEvent(m_display, &event);
-            if (event.type == MapNotify)
+            if (XCheckTypedWindowEvent(m_display, m_window, MapNotify, &event))
                 break;
+            if (std::chrono::steady_clock::now() - start > tries * std::chrono::milliseconds(500)) {
+                if (++tries > 20)
+                    break;
+                XMapRaised(m_display, m_window);
+            }
         }
         XSetInputFocus(m_display, m_window, RevertToParent, CurrentTime);
         XSync(m_display, False);
@@ -180,12 +188,14 @@ inline bool KeyIsGrabbed(unsigned keycode, unsigned state) {
     return refused;
 }
 
-// Another program holding a key combination, for as long as the object exists.
+// Another program holding a key combination, for as long as the object exists: with Caps Lock on
+// and off, or with each of the `locks` given.
 class ForeignGrab {
 public:
-    ForeignGrab(KeySym keysym, unsigned state) : m_display(XOpenDisplay(nullptr)) {
+    ForeignGrab(KeySym keysym, unsigned state, const std::vector<unsigned>& locks = {0u, LockMask})
+        : m_display(XOpenDisplay(nullptr)) {
         const int keycode = XKeysymToKeycode(m_display, keysym);
-        for (unsigned lock : {0u, static_cast<unsigned>(LockMask)})
+        for (unsigned lock : locks)
             XGrabKey(m_display, keycode, state | lock, DefaultRootWindow(m_display), False, GrabModeAsync,
                      GrabModeAsync);
         XSync(m_display, False);
