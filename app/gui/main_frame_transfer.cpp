@@ -410,7 +410,7 @@ void CMainFrame::SendKeystrokes(std::string line) {
         if (!typed) {
             // The rest would not be the reading: stop, and say so.
             const std::string what = typedAny ? "Reading partly typed: " : "Reading not typed: ";
-            SetStatusText(FromBytes(what + m_keyboard.Failure()), kPaneMessage);
+            SetStatusText(FromBytes(what + m_keyboard.FailureText()), kPaneMessage);
             return;
         }
         typedAny = typedAny || stroke.kind != KeyStroke::kPause;
