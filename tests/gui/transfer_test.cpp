@@ -13,6 +13,7 @@
 #include "support/wait.h"
 #include "support/window_manager.h"
 #include "support/x11_target_window.h"
+#include "support/x_typing.h"
 
 #include <X11/keysym.h>
 #include <algorithm>
@@ -22,10 +23,12 @@
 #include <map>
 #include <memory>
 #include <poll.h>
+#include <random>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
 #include <utility>
+#include <wx/evtloop.h>
 #include <wx/textctrl.h>
 
 namespace {
@@ -37,6 +40,24 @@ const char kFrame1[] = "0  +0012.345\r4  +0002.500\r\r\n";
 const char kFrame2[] = "0  +0001.000\r\r\n";
 const char kLine1[] = "\t\t+12.34\t+2.50\t\r\n";
 const char kLine2[] = "\t\t+1.00\t+2.50\t\r\n";
+
+// Keys as the view names them in a report: Tab and Enter (CR, as a window reads it) by name.
+std::string Shown(const std::string& keys) {
+    std::string shown;
+    for (char c : keys)
+        shown += c == '\t' ? "<Tab>" : c == '\r' ? "<Enter>" : std::string(1, c);
+    return shown;
+}
+
+// Runs the program's own event loop for a while: the toolkit's main loop with its idle handling, as
+// outside the tests.
+void RunEventLoop(std::chrono::milliseconds time) {
+    wxGUIEventLoop loop;
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) { loop.Exit(); });
+    timer.StartOnce(static_cast<int>(time.count()));
+    loop.Run();
+}
 
 TEST_F(TransferTest, LogModeWritesEveryReadingOverSerialAndTcp) {
     for (auto transport : {sim::SimScale::Pty, sim::SimScale::Tcp}) {
@@ -420,13 +441,15 @@ TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
 
 // "Link" output in Manual run mode: a burst of readings is typed into the focused window while the
 // user holds Ctrl, Alt and Shift and turns Caps Lock and Num Lock on and off, with a person's
-// timing. Every reading arrives whole, exactly, once and in order, and none is shown in the view.
+// timing, and once holds Shift for longer than a key is held in passing (6 s). Every reading
+// arrives whole, exactly, once and in order, and none is shown in the view. Tab and line ends that
+// the scale sends inside a field are not pressed: only the user's macros press keys.
 TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
     WindowManager windowManager; // focus as on a desktop
     ASSERT_EQ(windowManager.Start(), "");
     ScaleBoxCloser closer(Frame());
     g_OutMode = "Link";
-    g_Delay = "1";
+    g_Delay = "5";
     TargetWindow target;
     ASSERT_TRUE(target.Ok());
     sim::SimScale scale(sim::SimScale::Pty);
@@ -435,9 +458,10 @@ TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
     std::string expected;
     for (int i = 1; i <= 12; ++i) {
         const std::string net = (i < 10 ? "0" : "") + std::to_string(i);
-        steps.push_back(sim::Send("0  +00" + net + ".340\r4  +0002.500\r\r\n"));
+        const bool last = i == 12; // its ID holds a Tab (the ID stays for the readings after it)
+        steps.push_back(sim::Send(std::string(last ? "3A\tB\r" : "") + "0  +00" + net + ".340\r4  +0002.500\r\r\n"));
         steps.push_back(sim::Pause(100ms));
-        expected += "\t\t+" + std::to_string(i) + ".34\t+2.50\t\r";
+        expected += std::string(last ? "\tAB" : "\t") + "\t+" + std::to_string(i) + ".34\t+2.50\t\r";
     }
     steps.push_back(sim::Silent());
     Command(ID_TRANSFER_START);
@@ -448,6 +472,7 @@ TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
             int holdMs;
         } holds[] = {{{XK_Control_L}, 150},
                      {{XK_Alt_L}, 300},
+                     {{XK_Shift_L}, 6000},
                      {{XK_Shift_L}, 600},
                      {{XK_Caps_Lock}, 200},
                      {{XK_Control_L, XK_Shift_L}, 250},
@@ -472,9 +497,150 @@ TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
     Human().SetLocks(0);
 }
 
+// "Link" output types each reading whole into the window that had the focus at its first key, and
+// never into Pondra: a reading that comes while Pondra's window has the focus waits for another
+// window to take it. A reading whose window loses the focus part way (at a random key) stops there;
+// nothing of it reaches the other window, and the view and the status bar say where it was cut.
+TEST_F(TransferTest, LinkModeTypesEachReadingWholeIntoTheWindowItBeganIn) {
+    WindowManager windowManager;
+    ASSERT_EQ(windowManager.Start(), "");
+    ScaleBoxCloser closer(Frame());
+    g_OutMode = "Link";
+    g_Delay = "10";
+    g_FieldEnabled.fill(0);
+    g_FieldEnabled[DF_ID_CODE] = 1;
+    g_FieldEnabled[DF_NET_WEIGHT] = 1;
+    const std::string ids[] = {"Rd01", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", "Rd03"};
+    const auto line = [&](int i) { return "\t" + ids[i] + "\t+12.34\r"; }; // as a window reads it
+    std::atomic<int> release{0}; // readings the scale may send
+    std::vector<sim::Step> steps;
+    for (int i = 0; i < 3; ++i) {
+        steps.push_back(sim::Until([&release, i] { return release > i; }, 60s));
+        steps.push_back(sim::Send("3" + ids[i] + "\r0  +0012.345\r\r\n"));
+    }
+    steps.push_back(sim::Silent());
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run(steps);
+    Command(ID_TRANSFER_START);
+
+    XTyping typing;
+    TargetWindow first;
+    TargetWindow second;
+    ASSERT_TRUE(first.Ok() && second.Ok());
+    ASSERT_TRUE(typing.Focus(Frame()->GetView()->GetEdit()));
+    release = 1;
+    const std::string held = "Scale Scale01: Reading held: Pondra's window has the keyboard focus";
+    EXPECT_TRUE(PumpUntil([&] { return Frame()->GetPaneText(kPaneMessage) == held; }))
+        << Frame()->GetPaneText(kPaneMessage);
+    first.Focus();
+    EXPECT_EQ(first.Collect(line(0).size(), 30s, [] { Pump(1); }), line(0));
+    EXPECT_EQ(ViewText(), "");
+
+    // The focus goes to the second window after a random number of the second reading's keys.
+    std::mt19937 random(std::random_device{}());
+    const std::size_t cutAfter = std::uniform_int_distribution<std::size_t>(1, line(1).size() - 2)(random);
+    SCOPED_TRACE("focus moved after key " + std::to_string(cutAfter));
+    std::thread clicker([&] {
+        KeyWatch watch(first.Id());
+        if (watch.WaitForKeys(cutAfter))
+            second.Focus();
+    });
+    release = 2;
+    const std::string cut = "Scale Scale01: Reading cut (the keyboard focus moved to another window). Typed: \"";
+    const bool reported = PumpUntil([&] { return ViewText().find("\"\r\n") != std::string::npos; });
+    clicker.join();
+    ASSERT_TRUE(reported) << ViewText();
+    const std::string report = ViewText().substr(0, ViewText().size() - 2);
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), report);
+    ASSERT_EQ(report.rfind(cut, 0), 0u) << report;
+    const std::string rest = "\", not typed: \"";
+    const std::size_t split = report.find(rest);
+    ASSERT_NE(split, std::string::npos) << report;
+    const std::string typed = report.substr(cut.size(), split - cut.size());
+    EXPECT_EQ(typed + report.substr(split + rest.size(), report.size() - split - rest.size() - 1), Shown(line(1)));
+    // The first window has what the report says was typed, at least up to where the focus moved.
+    std::string typedKeys = line(1).substr(0, line(1).size() - 1);
+    while (!typedKeys.empty() && Shown(typedKeys) != typed)
+        typedKeys.pop_back();
+    EXPECT_GE(typedKeys.size(), cutAfter) << typed;
+    EXPECT_EQ(first.Collect(typedKeys.size(), 10s), typedKeys);
+
+    // The next reading goes whole into the window that has the focus now; nothing else came there.
+    release = 3;
+    EXPECT_EQ(second.Collect(line(2).size(), 30s, [] { Pump(1); }), line(2));
+    EXPECT_EQ(first.Collect(1, 100ms), "");
+}
+
+// A backlog of readings typed one after another: between two readings the window answers the window
+// manager (which takes a window that does not for a hung one) and handles what the user does, so
+// that Stop takes effect before the next reading. The view shows each reading not typed, with its
+// text, for the user to enter by hand. The program's own event loop runs here, as outside the tests.
+TEST_F(TransferTest, LinkModeBacklogAnswersTheWindowManagerAndStopsBetweenReadings) {
+    WindowManager windowManager;
+    ASSERT_EQ(windowManager.Start(), "");
+    ScaleBoxCloser closer(Frame());
+    g_OutMode = "Link";
+    g_Delay = "10";
+    g_FieldEnabled.fill(0);
+    g_FieldEnabled[DF_ID_CODE] = 1;
+    constexpr int kReadings = 20;
+    std::string frames;
+    std::vector<std::string> lines;
+    for (int i = 1; i <= kReadings; ++i) {
+        const std::string id = (i < 10 ? "ID-0" : "ID-") + std::to_string(i);
+        frames += "3" + id + "\r\r\n";
+        lines.push_back("\t" + id + "\r");
+    }
+    XTyping typing;
+    const unsigned long pondra = typing.WindowOf(Frame());
+    ASSERT_NE(pondra, 0u);
+    TargetWindow target;
+    ASSERT_TRUE(target.Ok());
+    // The user: once the first reading is in, the window manager asks whether Pondra still answers;
+    // then the user chooses Stop.
+    std::atomic<bool> done{false};
+    std::atomic<long> typedAtAnswer{-1};
+    KeyWatch watch(target.Id());
+    std::thread user([&] {
+        if (watch.WaitForReturns(1) && watch.Ping(pondra)) {
+            typedAtAnswer = static_cast<long>(watch.Returns());
+            wxQueueEvent(Frame(), new wxCommandEvent(wxEVT_MENU, ID_TRANSFER_STOP));
+        }
+        done = true;
+    });
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Send(frames), sim::Silent()});
+    Command(ID_TRANSFER_START);
+    const auto deadline = std::chrono::steady_clock::now() + 60s;
+    while (!(done && ViewText().find(Shown(lines.back())) != std::string::npos) &&
+           std::chrono::steady_clock::now() < deadline)
+        RunEventLoop(20ms);
+    user.join();
+    ASSERT_GT(typedAtAnswer, 0);
+    EXPECT_LT(typedAtAnswer, kReadings) << "the window answered only once the backlog was typed";
+
+    // Whole readings in the window, up to the stop; each reading after it in the view.
+    const std::string view = ViewText();
+    std::size_t typed = 0;
+    while (typed < lines.size() && view.find(Shown(lines[typed])) == std::string::npos)
+        ++typed;
+    std::string all;
+    for (std::size_t i = 0; i < typed; ++i)
+        all += lines[i];
+    EXPECT_EQ(target.Collect(all.size(), 10s), all);
+    std::string notTyped;
+    for (std::size_t i = typed; i < lines.size(); ++i)
+        notTyped += "Scale Scale01: Reading not typed (the scale was stopped): \"" + Shown(lines[i]) + "\"\r\n";
+    EXPECT_EQ(view, notTyped);
+    EXPECT_LT(typed, lines.size()) << "Stop did not stop the typing";
+}
+
 // Command run mode: Get by the hotkey types the whole reading, however long the user still holds
 // the hotkey's keys, and the hotkey follows the layout switched while Pondra runs: the key that gave
-// "a" at the start is another letter afterwards and passes through to the application.
+// "a" at the start is another letter afterwards and passes through to the application. Under a layout
+// without Latin letters the hotkey is the key where "a" is on a US keyboard.
 TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     WindowManager windowManager; // focus as on a desktop
     ASSERT_EQ(windowManager.Start(), "");
@@ -484,9 +650,11 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     g_Delay = "1";
     const struct {
         const char* layout;
-        int aUpMs;   // "a" let go after
-        int allUpMs; // Ctrl and Alt let go after
-    } cases[] = {{"us", 0, 0}, {"us", 100, 350}, {"us", 600, 600}, {"us", 2000, 2000}, {"de", 100, 300}};
+        int aUpMs;             // "a" let go after
+        int allUpMs;           // Ctrl and Alt let go after
+        const char* startKey;  // what the key that gave "a" at the start gives now
+    } cases[] = {{"us", 0, 0, "q"},       {"us", 100, 350, "q"}, {"us", 600, 600, "q"},
+                 {"us", 2000, 2000, "q"}, {"de", 100, 300, "q"}, {"ru", 100, 300, "Cyrillic_shorti"}};
     sim::SimScale scale(sim::SimScale::Tcp);
     scale.Attach(Scale(0));
 
@@ -494,6 +662,7 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     struct LayoutBack {
         ~LayoutBack() { SetLayout("us"); }
     } layoutBack;
+    const unsigned usA = user.Key(XK_a);
     ASSERT_TRUE(SetLayout("fr"));
     const unsigned startA = user.Key(XK_a);
     scale.Run({sim::Silent()}); // takes the connection
@@ -502,7 +671,8 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.layout) + ", a up after " + std::to_string(c.aUpMs));
         ASSERT_TRUE(SetLayout(c.layout));
-        ASSERT_TRUE(PumpUntil([&] { return KeyIsGrabbed(user.Key(XK_a), ControlMask | Mod1Mask); }))
+        const unsigned keyA = user.Key(XK_a) ? user.Key(XK_a) : usA;
+        ASSERT_TRUE(PumpUntil([&] { return KeyIsGrabbed(keyA, ControlMask | Mod1Mask); }))
             << "the hotkey did not follow the layout";
         TargetWindow target;
         ASSERT_TRUE(target.Ok());
@@ -514,16 +684,16 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
         user.Down(XK_Alt_L);
         user.Send(startA, true);
         user.Send(startA, false);
-        user.Down(XK_a);
+        user.Send(keyA, true);
         std::thread letGo([&] {
             Human hand;
             Human::Wait(c.aUpMs);
-            hand.Up(XK_a);
+            hand.Send(keyA, false);
             Human::Wait(c.allUpMs - c.aUpMs);
             hand.Up(XK_Alt_L);
             hand.Up(XK_Control_L);
         });
-        const std::string expected = "<C-A-q>\t\t+12.34\t+2.50\t\r";
+        const std::string expected = std::string("<C-A-") + c.startKey + ">\t\t+12.34\t+2.50\t\r";
         EXPECT_EQ(target.Collect(16 + 1, 30s, [] { Pump(1); }), expected);
         letGo.join();
         EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
@@ -531,6 +701,51 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     EXPECT_TRUE(scale.Finish(5s)) << scale.Failure();
     Pump(20);
     EXPECT_EQ(scale.Received(), std::string(std::size(cases), '\x05')) << "one Get for each press";
+}
+
+// The hotkey pressed again while a reading is typed: each press is a Get of its own once the reading
+// is typed. A macro that types the hotkey's combination types it into the application and does not
+// fire the hotkey.
+TEST_F(TransferTest, HotkeyPressesWhileAReadingIsTypedAreEachAGet) {
+    WindowManager windowManager; // focus as on a desktop
+    ASSERT_EQ(windowManager.Start(), "");
+    ScaleBoxCloser closer(Frame());
+    g_RunMode = "Command";
+    g_OutMode = "Link";
+    g_Delay = "20";
+    g_Macros[kEndOfLineMacro] = "1601,10"; // Ctrl+Alt+A, then Enter
+    sim::SimScale scale(sim::SimScale::Tcp);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Expect("\x05", 30s), sim::Send(kFrame1), sim::Expect("\x05", 30s), sim::Send(kFrame2),
+               sim::Expect("\x05", 30s), sim::Send(kFrame1), sim::Silent()});
+    Command(ID_TRANSFER_START);
+    ASSERT_TRUE(PumpUntil([&] { return IsEnabled(ID_TRANSFER_GET); }));
+    TargetWindow target;
+    ASSERT_TRUE(target.Ok());
+    KeyWatch watch(target.Id());
+    std::thread person([&] {
+        Human user;
+        const auto press = [&] {
+            user.Down(XK_Control_L);
+            user.Down(XK_Alt_L);
+            user.Down(XK_a);
+            user.Up(XK_a);
+            user.Up(XK_Alt_L);
+            user.Up(XK_Control_L);
+        };
+        press();
+        if (watch.WaitForKeys(3)) { // the first reading is being typed
+            press();
+            press();
+        }
+    });
+    const std::string line1 = "\t\t+12.34\t+2.50\t<C-A-a>\r";
+    const std::string line2 = "\t\t+1.00\t+2.50\t<C-A-a>\r";
+    EXPECT_EQ(target.Collect(3 * 17, 60s, [] { Pump(1); }), line1 + line2 + line1);
+    person.join();
+    Command(ID_TRANSFER_STOP);
+    ASSERT_TRUE(PumpUntil([] { return !Scale(0)->m_worker; }));
+    EXPECT_EQ(scale.Received(), "\x05\x05\x05") << "one Get for each press";
 }
 
 // Start-up "Mini" with output mode "Log": the transfer starts as the program starts.

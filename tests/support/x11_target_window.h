@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -47,6 +48,12 @@ public:
             XCloseDisplay(m_display);
     }
     bool Ok() const { return m_display != nullptr; }
+    Window Id() const { return m_window; }
+    // Gives the window the keyboard focus, as a click into it does.
+    void Focus() {
+        XSetInputFocus(m_display, m_window, RevertToParent, CurrentTime);
+        XSync(m_display, False);
+    }
 
     // Reads `keyCount` key presses (other than modifiers), or what came within the limit. Each key
     // press adds its text; keys without text or with Ctrl or Alt add "<modifiers-keysym name>".
@@ -97,6 +104,81 @@ public:
 private:
     Display* m_display = nullptr;
     Window m_window = 0;
+};
+
+// Watches, on a connection of its own, the key presses that a window receives, so that a test can
+// act at a given key while the window's own reader is busy; and asks a window, as the window manager
+// does, whether its program still answers.
+class KeyWatch {
+public:
+    explicit KeyWatch(Window window) : m_display(XOpenDisplay(nullptr)) {
+        XSelectInput(m_display, window, KeyPressMask);
+        // The answers to pings go to the root window.
+        XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
+        XSync(m_display, False);
+    }
+    ~KeyWatch() { XCloseDisplay(m_display); }
+    KeyWatch(const KeyWatch&) = delete;
+    KeyWatch& operator=(const KeyWatch&) = delete;
+
+    // Key presses other than modifiers so far, and how many of them were Return.
+    std::size_t Keys() const { return m_keys; }
+    std::size_t Returns() const { return m_returns; }
+    // Waits until there were `count` key presses; false when they did not come within the limit.
+    bool WaitForKeys(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        return Wait([&] { return m_keys >= count; }, limit);
+    }
+    bool WaitForReturns(std::size_t count, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        return Wait([&] { return m_returns >= count; }, limit);
+    }
+    // Sends the window manager's ping (_NET_WM_PING) to the program's top-level window `client` and
+    // waits for its answer; false when none came within the limit.
+    bool Ping(Window client, std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+        const long stamp = ++m_pings + 0x5000;
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = client;
+        event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "_NET_WM_PING", False));
+        event.xclient.data.l[1] = stamp;
+        event.xclient.data.l[2] = static_cast<long>(client);
+        m_answered = 0;
+        XSendEvent(m_display, client, False, NoEventMask, &event);
+        XFlush(m_display);
+        return Wait([&] { return m_answered == stamp; }, limit);
+    }
+
+private:
+    bool Wait(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (!XPending(m_display)) {
+                if (std::chrono::steady_clock::now() > deadline)
+                    return false;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
+            XEvent event;
+            XNextEvent(m_display, &event);
+            if (event.type == ClientMessage && event.xclient.window == DefaultRootWindow(m_display))
+                m_answered = event.xclient.data.l[1];
+            if (event.type != KeyPress)
+                continue;
+            const KeySym keysym = XLookupKeysym(&event.xkey, 0);
+            if (IsModifierKey(keysym))
+                continue;
+            ++m_keys;
+            m_returns += keysym == XK_Return;
+        }
+        return true;
+    }
+
+    Display* m_display;
+    std::size_t m_keys = 0;
+    std::size_t m_returns = 0;
+    long m_pings = 0;
+    long m_answered = 0;
 };
 
 // Switches the keyboard layout of the display, as a user does with setxkbmap.

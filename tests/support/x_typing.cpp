@@ -61,6 +61,16 @@ bool XTyping::Until(const std::function<bool()>& done, std::chrono::milliseconds
     return true;
 }
 
+unsigned long XTyping::WindowOf(wxWindow* control) {
+    auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(control));
+    if (!top || !m_display)
+        return 0;
+    const std::string title = top->GetTitle().utf8_string();
+    Window window = 0;
+    Until([&] { return (window = FindByTitle(m_display, DefaultRootWindow(m_display), title)) != 0; });
+    return window;
+}
+
 bool XTyping::Focus(wxWindow* control) {
     auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(control));
     if (!top || !m_display)
@@ -68,9 +78,8 @@ bool XTyping::Focus(wxWindow* control) {
     if (!top->IsShown())
         top->Show();
     top->Raise();
-    const std::string title = top->GetTitle().utf8_string();
-    Window window = 0;
-    if (!Until([&] { return (window = FindByTitle(m_display, DefaultRootWindow(m_display), title)) != 0; }))
+    const Window window = WindowOf(control);
+    if (!window)
         return false;
     // The window may go away between the search and the call: an error then is no reason to end.
     XErrorHandler previous = XSetErrorHandler(IgnoreXError);

@@ -28,6 +28,8 @@ public:
     // Shows and raises the control's window, gives that window the X keyboard focus and the control
     // the toolkit's focus; true once the toolkit reports the control focused.
     bool Focus(wxWindow* control);
+    // The X window of the control's top-level window, once it is shown; 0 when there is none.
+    unsigned long WindowOf(wxWindow* control);
 
     // Types each character: those of ISO-8859-1 as the keyboard layout produces them, any other
     // through its Unicode keysym.
