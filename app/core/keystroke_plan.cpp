@@ -1,5 +1,7 @@
 #include "app/core/keystroke_plan.h"
 
+#include "app/core/hotkey_text.h"
+
 #include <array>
 #include <cstdlib>
 
@@ -37,4 +39,34 @@ std::vector<KeyStroke> PlanKeystrokes(const std::string& line) {
 int KeystrokeDelayMs(const std::string& delay) {
     const long ms = std::strtol(delay.c_str(), nullptr, 10);
     return (ms <= 0 || ms > 1000) ? 45 : static_cast<int>(ms);
+}
+
+std::string DescribeKeys(const std::vector<KeyStroke>& plan, std::size_t from, std::size_t to) {
+    std::string text;
+    for (std::size_t i = from; i < to && i < plan.size(); ++i) {
+        const KeyStroke& stroke = plan[i];
+        if (stroke.kind == KeyStroke::kCommand) {
+            text += "<";
+            text += (stroke.modifiers & kKeyCtrl) ? "Ctrl+" : "";
+            text += (stroke.modifiers & kKeyShift) ? "Shift+" : "";
+            text += (stroke.modifiers & kKeyAlt) ? "Alt+" : "";
+            text += HotKeyName(stroke.virtualKey, false) + ">";
+        } else if (stroke.kind == KeyStroke::kCharacter) {
+            if (stroke.character == '\t')
+                text += "<Tab>";
+            else if (stroke.character == '\n')
+                text += "<Enter>";
+            else if (stroke.character >= 0x20 && stroke.character != 0x7F)
+                text += static_cast<char>(stroke.character);
+        }
+    }
+    return text;
+}
+
+std::string UntypedReadingText(const std::string& line, std::size_t typed, const std::string& reason) {
+    const std::vector<KeyStroke> plan = PlanKeystrokes(line);
+    if (typed == 0)
+        return "Reading not typed (" + reason + "): \"" + DescribeKeys(plan, 0, plan.size()) + "\"";
+    return "Reading cut (" + reason + "). Typed: \"" + DescribeKeys(plan, 0, typed) + "\", not typed: \"" +
+           DescribeKeys(plan, typed, plan.size()) + "\"";
 }

@@ -58,8 +58,11 @@ constexpr int kFirstFunctionKey = 0x70;
 constexpr int kLastFunctionKey = 0x7B;
 constexpr int kExtendedKeyPart = 0x800;
 
-bool IsKeystrokeControlByte(char c) {
-    return (c >= kKeyWithShift && c <= kKeyWithCtrlShiftAlt) || c == kKeyAlone;
+// Bytes that would press a key or a key combination in "Link" mode: the keystroke command bytes,
+// Tab, line feed and the other control characters.
+bool PressesAKey(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
 }
 
 void AppendCharacterOf(std::string* out, int code) {
@@ -142,7 +145,7 @@ void AppendFieldMacro(std::string* out, int n, const std::string& value) {
         return;
     }
     for (char c : value)
-        if (!IsKeystrokeControlByte(c))
+        if (!PressesAKey(c))
             out->push_back(c);
 }
 

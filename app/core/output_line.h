@@ -5,8 +5,10 @@
 //
 // A keystroke command is two bytes of a "Link" line: a control byte (1 Shift, 2 Ctrl, 3 Alt,
 // 4 Shift+Alt, 5 Ctrl+Alt, 6 Ctrl+Shift+Alt, 8 no modifier) and the virtual-key code to press.
-// Only macros produce them: in "Link" mode the control bytes are removed from field values, so a
-// scale cannot press key combinations in the user's application.
+// Only macros press keys other than characters: in "Link" mode the control bytes (the keystroke
+// command bytes, Tab, line feed, carriage return and the others) are removed from field values, so a
+// scale cannot press keys in the user's application, move its cursor or submit its forms. The other
+// modes keep field values as received.
 #pragma once
 
 #include <ctime>

@@ -100,6 +100,8 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateLogFile, this, ID_LOG_FILE);
     m_getTimer.SetOwner(this, kGetTimerId);
     Bind(wxEVT_TIMER, &CMainFrame::OnTimer, this, kGetTimerId);
+    m_typingRetry.SetOwner(this, kTypingRetryTimerId);
+    Bind(wxEVT_TIMER, &CMainFrame::OnTypingRetry, this, kTypingRetryTimerId);
     Bind(EVT_SCALE_MESSAGE, &CMainFrame::OnScaleMessage, this);
     Bind(EVT_WORKER_MESSAGE_BOX, &CMainFrame::OnWorkerMessageBox, this);
     TheFrameNotifier().SetTarget(this);
@@ -215,6 +217,8 @@ void CMainFrame::UpdateStatusPanes() {
 
 void CMainFrame::OnIdle(wxIdleEvent& event) {
     UpdateStatusPanes();
+    if (m_typingWanted && TypeNextReading())
+        event.RequestMore();
     event.Skip();
 }
 

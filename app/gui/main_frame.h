@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <wx/docview.h>
 #include <wx/timer.h>
@@ -23,6 +24,8 @@ struct WorkerMessageBox;
 
 // Identifier of the Get timer.
 constexpr int kGetTimerId = 1224;
+// Identifier of the timer that tries a waiting reading or Get again.
+constexpr int kTypingRetryTimerId = kGetTimerId + 1;
 
 class CMainFrame : public wxDocParentFrame, private SettingsFileUi {
 public:
@@ -87,7 +90,9 @@ public:
     void ShowScaleMessage(const std::string& message, ScaleBoxKind kind);
     // The text of the open scale message box, "" when none is open.
     std::string GetOpenScaleBoxText() const;
-    // Types the line into the focused window (output mode "Link").
+    // Types the line into the focused window (output mode "Link"): whole, into the window that has
+    // the focus at its first key, or not at all; the user is told of a reading that was not typed
+    // whole. A reading that cannot start yet waits (see TypeNextReading).
     void SendKeystrokes(std::string line);
 
     // Spreadsheet output (output mode "Excel").
@@ -136,6 +141,15 @@ private:
     struct ShownText {
         std::string text;
         bool ownLine = false; // the text starts with a line of its own
+
+        // Adds a line of its own (a report between the readings before and after it).
+        void AddLine(const std::string& line) {
+            if (text.empty())
+                ownLine = true;
+            else if (text.back() != '\n')
+                text += "\r\n";
+            text += line + "\r\n";
+        }
     };
     // Puts the scale's taken reading (or trace line) into the output of the output mode; returns
     // the text that goes to the view.
@@ -159,7 +173,24 @@ private:
     void OnUpdateLogFile(wxUpdateUIEvent& event);
     void OnTimer(wxTimerEvent& event);
     void RegisterTransferHotKey();
+    // A Get from the hotkey or the timer. Each press counts: a press that comes while the request
+    // of an earlier one has not yet been taken is acted on once it has (MakeQueuedGets).
     void OnTriggerMessage();
+    void MakeQueuedGets();
+
+    // Keystroke output. Readings are typed from the idle handler, one per pass, so that the window
+    // handles input (Stop among it) and repaints between two readings. A reading whose first key
+    // cannot be typed yet (a key held down, Pondra's own window focused) waits and is tried again;
+    // readings of a scale that was stopped are shown in the view instead, with their keys.
+    void RequestTyping();
+    // Types the held reading or the next queued one; true when more are waiting to be typed now.
+    bool TypeNextReading();
+    void TypeLine(Device* dev, const std::string& line);
+    void ReportReadingsNotTyped();
+    // Says in the status bar and in the view's text to come that a reading was not typed whole.
+    void ReportUntypedReading(Device* dev, const std::string& line, std::size_t typed, const std::string& reason,
+                              ShownText* shown);
+    void OnTypingRetry(wxTimerEvent& event);
     // Closes every scale's link, once all scales were told to stop (on exit).
     void CloseAllDevices();
     // Closes the outputs a transfer opened, the workbook (asking whether to save it) and the data
@@ -171,6 +202,18 @@ private:
     wxTimer m_getTimer;
     platform::X11HotKey m_hotKey;
     platform::X11Keyboard m_keyboard;
+    struct HeldReading {
+        Device* dev = nullptr;
+        std::string line;
+    };
+    std::optional<HeldReading> m_heldReading; // waits for its first key to be typed
+    std::string m_heldText;                   // the status bar's text about it
+    std::string m_textBeforeHeld;             // and the text it replaced
+    Device* m_typingDevice = nullptr;         // the scale whose reading SendKeystrokes types
+    bool m_typingWanted = false;              // readings may wait to be typed
+    std::size_t m_nextTypingScale = 0;        // scales take turns
+    int m_getsToMake = 0;                     // hotkey and timer Gets not yet made
+    wxTimer m_typingRetry;
     CScaleMessageBox* m_scaleBox = nullptr;    // the open scale message box
     std::shared_ptr<FrameExcelOutput> m_excel; // made on first use
     FrameExcelOutput& Excel();

@@ -22,11 +22,16 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <mutex>
 
 namespace {
 
 constexpr int kMaxStartFailures = 9;
+// How soon a reading that could not start, or a Get whose turn has not come, is tried again.
+constexpr int kTypingRetryMs = 50;
+constexpr char kScaleStopped[] = "the scale was stopped";
 
 // The keystroke and hotkey modifier bits are passed to the platform layer as they are.
 static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == int{platform::kPressCtrl} &&
@@ -227,7 +232,21 @@ void CMainFrame::TriggerGet(bool fromMenu) {
 }
 
 void CMainFrame::OnTriggerMessage() {
-    TriggerGet(false);
+    ++m_getsToMake;
+    MakeQueuedGets();
+}
+
+void CMainFrame::MakeQueuedGets() {
+    while (m_getsToMake > 0) {
+        // A request that its worker has not taken yet would take this one in with it.
+        for (const auto& dev : g_DeviceList)
+            if (IsGettable(dev.get()) && dev->RequestEvent.IsSet()) {
+                m_typingRetry.StartOnce(kTypingRetryMs);
+                return;
+            }
+        --m_getsToMake;
+        TriggerGet(false);
+    }
 }
 
 void CMainFrame::OnTimer(wxTimerEvent&) {
@@ -281,9 +300,14 @@ void CMainFrame::OnScaleData(std::uintptr_t wParam, std::intptr_t) {
             ShowText({DeliverReading(dev)});
         return;
     }
-    // Typing a line takes a while, so keystrokes go one reading per message and the window stays
-    // responsive in between; other outputs take every queued reading in one pass.
-    if (DeliverQueuedReadings(dev, TypesReadings() ? 1 : Device::kMaxQueuedReadings))
+    // Typing a line takes a while: keystrokes are typed from the idle handler, a reading at a time,
+    // and the window handles input and repaints in between. Other outputs take every queued reading
+    // in one pass.
+    if (TypesReadings()) {
+        RequestTyping();
+        return;
+    }
+    if (DeliverQueuedReadings(dev, Device::kMaxQueuedReadings))
         GetNotifyWindow()->PostMessage(WM_SCALE_TEXT, wParam, 0);
 }
 
@@ -314,12 +338,7 @@ bool CMainFrame::DeliverQueuedReadings(Device* dev, std::size_t most) {
 
 void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown) {
     SetStatusText(FromBytes(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
-    // A line of its own where the readings go, between the readings before and after the gap.
-    if (shown->text.empty())
-        shown->ownLine = true;
-    else if (shown->text.back() != '\n')
-        shown->text += "\r\n";
-    shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)) + "\r\n";
+    shown->AddLine(FormatScaleMessage(dev, DroppedReadingsText(count, true)));
 }
 
 void CMainFrame::ShowText(const ShownText& shown) {
@@ -391,28 +410,140 @@ std::string CMainFrame::GetOpenScaleBoxText() const {
 void CMainFrame::SendKeystrokes(std::string line) {
     if (g_RunMode == "Command")
         wxMilliSleep(150);
+    TypeLine(m_typingDevice ? m_typingDevice : GetCurrentScale(), line);
+}
+
+void CMainFrame::RequestTyping() {
+    m_typingWanted = true;
+    wxWakeUpIdle();
+}
+
+void CMainFrame::OnTypingRetry(wxTimerEvent&) {
+    MakeQueuedGets();
+    RequestTyping();
+}
+
+bool CMainFrame::TypeNextReading() {
+    m_typingWanted = false;
+    ReportReadingsNotTyped();
+    if (m_heldReading) {
+        const HeldReading held = std::move(*m_heldReading);
+        m_heldReading.reset();
+        TypeLine(held.dev, held.line);
+        if (m_heldReading) {
+            m_typingRetry.StartOnce(kTypingRetryMs);
+            return false;
+        }
+        // Typed now: the status bar says again what it said before.
+        if (GetPaneText(kPaneMessage) == m_heldText)
+            SetStatusText(FromBytes(m_textBeforeHeld), kPaneMessage);
+    }
+    // The scales take turns, each with its oldest reading.
+    const std::size_t count = g_DeviceList.size();
+    Device* dev = nullptr;
+    for (std::size_t n = 0; n < count && !dev; ++n) {
+        Device* candidate = g_DeviceList[(m_nextTypingScale + n) % count].get();
+        std::lock_guard<std::mutex> lock(candidate->ReadingsLock());
+        if (candidate->QueuedReadings() > 0) {
+            dev = candidate;
+            m_nextTypingScale = (m_nextTypingScale + n + 1) % count;
+        }
+    }
+    if (!dev)
+        return false;
+    m_typingDevice = dev;
+    DeliverQueuedReadings(dev, 1);
+    m_typingDevice = nullptr;
+    if (m_heldReading) {
+        m_typingRetry.StartOnce(kTypingRetryMs);
+        return false;
+    }
+    for (const auto& other : g_DeviceList) {
+        std::lock_guard<std::mutex> lock(other->ReadingsLock());
+        m_typingWanted = m_typingWanted || other->QueuedReadings() > 0;
+    }
+    return m_typingWanted;
+}
+
+void CMainFrame::TypeLine(Device* dev, const std::string& line) {
     if (!m_keyboard.IsOpen()) {
         const std::string error = m_keyboard.Open();
         if (!error.empty()) {
-            SetStatusText(FromBytes(error), kPaneMessage);
+            ShownText shown;
+            ReportUntypedReading(dev, line, 0, error, &shown);
+            ShowText(shown);
             return;
         }
     }
+    using Failure = platform::X11Keyboard::Failure;
     const int delay = KeystrokeDelayMs(g_Delay);
-    bool typedAny = false;
-    for (const KeyStroke& stroke : PlanKeystrokes(line)) {
+    m_keyboard.SetKeyDelay(std::chrono::milliseconds(delay));
+    const std::vector<KeyStroke> plan = PlanKeystrokes(line);
+    m_keyboard.BeginReading();
+    for (std::size_t i = 0; i < plan.size(); ++i) {
         wxMilliSleep(delay);
+        const KeyStroke& stroke = plan[i];
         bool typed = true;
         if (stroke.kind == KeyStroke::kCharacter)
             typed = m_keyboard.TypeCharacter(stroke.character);
         else if (stroke.kind == KeyStroke::kCommand)
             typed = m_keyboard.PressKey(platform::VirtualKeyToKeysym(stroke.virtualKey), stroke.modifiers);
-        if (!typed) {
-            // The rest would not be the reading: stop, and say so.
-            const std::string what = typedAny ? "Reading partly typed: " : "Reading not typed: ";
-            SetStatusText(FromBytes(what + m_keyboard.FailureText()), kPaneMessage);
+        if (typed)
+            continue;
+        const bool started = m_keyboard.ReadingStarted();
+        m_keyboard.EndReading();
+        const Failure failure = m_keyboard.LastFailure();
+        if (!started && (failure == Failure::kKeyHeld || failure == Failure::kOwnWindow || failure == Failure::kNoFocus)) {
+            // Nothing of it was typed: it waits until it can be typed whole.
+            m_heldReading = HeldReading{dev, line};
+            const std::string why = failure == Failure::kOwnWindow ? "Pondra's window has the keyboard focus"
+                                                                    : m_keyboard.FailureText();
+            const std::string shown = GetPaneText(kPaneMessage);
+            if (shown != m_heldText)
+                m_textBeforeHeld = shown;
+            m_heldText = FormatScaleMessage(dev, "Reading held: " + why);
+            SetStatusText(FromBytes(m_heldText), kPaneMessage);
             return;
         }
-        typedAny = typedAny || stroke.kind != KeyStroke::kPause;
+        // The rest would not be the reading, or would go elsewhere: stop, and say where.
+        ShownText shown;
+        ReportUntypedReading(dev, line, started ? i : 0, m_keyboard.FailureText(), &shown);
+        ShowText(shown);
+        return;
     }
+    m_keyboard.EndReading();
+}
+
+void CMainFrame::ReportReadingsNotTyped() {
+    ShownText shown;
+    if (m_heldReading && !IsRunning(m_heldReading->dev)) {
+        ReportUntypedReading(m_heldReading->dev, m_heldReading->line, 0, kScaleStopped, &shown);
+        m_heldReading.reset();
+    }
+    for (const auto& entry : g_DeviceList) {
+        Device* dev = entry.get();
+        if (IsRunning(dev))
+            continue;
+        for (;;) {
+            unsigned droppedAfter = 0;
+            {
+                std::lock_guard<std::mutex> lock(dev->ReadingsLock());
+                if (!dev->TakeReading(&droppedAfter))
+                    break;
+            }
+            BuildReadingText(dev);
+            ReportUntypedReading(dev, dev->TakeLastText(), 0, kScaleStopped, &shown);
+            if (droppedAfter > 0)
+                ReportDroppedReadings(dev, droppedAfter, &shown);
+        }
+    }
+    if (!shown.text.empty())
+        ShowText(shown);
+}
+
+void CMainFrame::ReportUntypedReading(Device* dev, const std::string& line, std::size_t typed,
+                                      const std::string& reason, ShownText* shown) {
+    const std::string text = FormatScaleMessage(dev, UntypedReadingText(line, typed, reason));
+    SetStatusText(FromBytes(text), kPaneMessage);
+    shown->AddLine(text);
 }

@@ -160,25 +160,27 @@ TEST_F(ReadingTextTest, EnabledFieldsInOrderEachAfterItsMacro) {
     EXPECT_EQ(Build(), "\t" + std::string(32, 'p') + "\r\n");
 }
 
-// A scale must not be able to press key combinations: in "Link" mode the keystroke command bytes
-// are taken out of field values, while macros still produce commands. Other modes keep the bytes.
-TEST_F(ReadingTextTest, FieldValuesCannotCarryKeystrokeCommands) {
+// A scale must not be able to press keys: in "Link" mode the control bytes (keystroke command bytes,
+// Tab, line feed, carriage return and the rest) are taken out of field values, while macros still
+// produce commands, tabs and line ends. Other modes keep the bytes as received.
+TEST_F(ReadingTextTest, FieldValuesCannotPressKeys) {
     const std::string hostile = "\x01"
                                 "A\x02"
                                 "c\x03\x73\x04\x05\x06\x07\x08\x74"
-                                "5";
+                                "5\tB\nC\r\x7f"
+                                "D";
     SetReadingField(m_dev, DF_ID_CODE, hostile);
     g_FieldEnabled[DF_ID_CODE] = 1;
-    g_Macros[DF_ID_CODE] = "579"; // Ctrl+C from the user's own macro
-    g_Macros[kEndOfLineMacro] = "116";
+    g_Macros[DF_ID_CODE] = "579,9"; // Ctrl+C and Tab from the user's own macro
+    g_Macros[kEndOfLineMacro] = "116,10";
     g_OutMode = "Link";
     EXPECT_EQ(Build(), "\x02"
-                       "CAcs\x07t5\x08\x74");
+                       "C\tAcst5BCD\x08\x74\r\n");
 
     g_OutMode = "Log";
-    EXPECT_EQ(Build(), hostile);
+    EXPECT_EQ(Build(), "\t" + hostile + "\r\n");
     g_OutMode = "Excel";
-    EXPECT_EQ(Build(), hostile);
+    EXPECT_EQ(Build(), "\t" + hostile + "\r\n");
 
     g_OutMode = "Link";
     std::string line;
@@ -186,8 +188,7 @@ TEST_F(ReadingTextTest, FieldValuesCannotCarryKeystrokeCommands) {
                     "\x08\x0d"
                     "1");
     EXPECT_EQ(line, "\x02"
-                    "C\x0d"
-                    "1");
+                    "C\t1");
 }
 
 TEST_F(ReadingTextTest, DateTimeIsTheLocalShortDateAndTime) {

@@ -6,8 +6,6 @@
 #include "app/core/settings_file.h"
 #include "app/gui/command_ids.h"
 #include "app/gui/frame_notifier.h"
-#include "platform/virtual_keys.h"
-#include "platform/x11_keyboard.h"
 #include "support/fifo.h"
 #include "support/sim_scale.h"
 #include "support/wait.h"
@@ -110,9 +108,13 @@ TEST_F(TransferTest, GetFromTheMenuTheHotkeyAndTheTimer) {
     Command(ID_TRANSFER_GET);
     EXPECT_TRUE(LogHas(kLine1)) << ReadFile(LogPath());
 
-    platform::X11Keyboard keyboard;
-    ASSERT_EQ(keyboard.Open(), "");
-    keyboard.PressKey(platform::VirtualKeyToKeysym('A'), platform::kPressCtrl | platform::kPressAlt);
+    Human user;
+    user.Down(XK_Control_L);
+    user.Down(XK_Alt_L);
+    user.Down(XK_a);
+    user.Up(XK_a);
+    user.Up(XK_Alt_L);
+    user.Up(XK_Control_L);
     EXPECT_TRUE(LogHas(std::string(kLine1) + kLine2)) << ReadFile(LogPath());
 
     wxTimer stand(Frame(), 1224); // a tick of the Get timer
@@ -741,7 +743,7 @@ TEST_F(TransferTest, HotkeyPressesWhileAReadingIsTypedAreEachAGet) {
     });
     const std::string line1 = "\t\t+12.34\t+2.50\t<C-A-a>\r";
     const std::string line2 = "\t\t+1.00\t+2.50\t<C-A-a>\r";
-    EXPECT_EQ(target.Collect(3 * 17, 60s, [] { Pump(1); }), line1 + line2 + line1);
+    EXPECT_EQ(target.Collect(17 + 16 + 17, 60s, [] { Pump(1); }), line1 + line2 + line1);
     person.join();
     Command(ID_TRANSFER_STOP);
     ASSERT_TRUE(PumpUntil([] { return !Scale(0)->m_worker; }));
