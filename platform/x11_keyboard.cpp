@@ -388,6 +388,22 @@ bool X11Keyboard::PressKey(unsigned long keysym, int modifiers) {
     return ChooseKey(keysym, modifiers, &choice) && Tap(choice);
 }
 
+bool X11Keyboard::CanStartReading() {
+    if (!m_display)
+        return Fail(Failure::kNoDisplay);
+    BeginReading();
+    unsigned locked = 0;
+    int group = 0;
+    std::vector<unsigned> lifted;
+    const bool ready = TakeKeyboard(&locked, &group, &lifted);
+    if (ready) {
+        XUngrabServer(m_display);
+        XFlush(m_display);
+    }
+    EndReading();
+    return ready;
+}
+
 void X11Keyboard::BeginReading() {
     m_inReading = true;
     m_readingStarted = false;

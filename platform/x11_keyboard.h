@@ -68,6 +68,9 @@ public:
     void EndReading();
     // A key of the reading begun was pressed.
     bool ReadingStarted() const { return m_readingStarted; }
+    // Whether the first key of a reading would be typed now, without typing it; LastFailure() says
+    // why not.
+    bool CanStartReading();
 
     // How long a key press waits for the user to let go of the keys held down.
     void SetHeldKeyLimit(std::chrono::milliseconds limit) { m_heldKeyLimit = limit; }

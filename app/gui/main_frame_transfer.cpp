@@ -169,14 +169,13 @@ void CMainFrame::RegisterTransferHotKey() {
     const HotKeySpec spec = ParseHotKeyCode(g_HotKeyCode);
     if (spec.key == 0)
         return;
-    std::string status = HotKeyRegisteredText(spec);
-    const std::string error = m_hotKey.Register(spec.key, spec.extended, spec.modifiers, [this] {
-        // Runs on the hotkey's thread: the Get itself runs on the GUI thread.
-        CallAfter(&CMainFrame::OnTriggerMessage);
-    });
-    if (!error.empty())
-        status = "Hotkey could not be registered: " + error;
-    SetStatusText(FromBytes(status), kPaneMessage);
+    const std::string registered = HotKeyRegisteredText(spec);
+    // Both run on the hotkey's thread: the Get itself runs on the GUI thread. A key that another
+    // program held is taken once it lets it go.
+    const std::string error = m_hotKey.Register(
+        spec.key, spec.extended, spec.modifiers, [this] { CallAfter(&CMainFrame::OnTriggerMessage); },
+        [this, registered] { CallAfter([this, registered] { SetStatusText(FromBytes(registered), kPaneMessage); }); });
+    SetStatusText(FromBytes(error.empty() ? registered : "Hotkey could not be registered: " + error), kPaneMessage);
 }
 
 void CMainFrame::StopScale(Device* dev) {
@@ -426,7 +425,14 @@ void CMainFrame::OnTypingRetry(wxTimerEvent&) {
 bool CMainFrame::TypeNextReading() {
     m_typingWanted = false;
     ReportReadingsNotTyped();
+    if (!TypesReadings())
+        return false;
     if (m_heldReading) {
+        // Tried without the pause before its first key, which would hold up the window each time.
+        if (m_keyboard.IsOpen() && !m_keyboard.CanStartReading()) {
+            m_typingRetry.StartOnce(kTypingRetryMs);
+            return false;
+        }
         const HeldReading held = std::move(*m_heldReading);
         m_heldReading.reset();
         TypeLine(held.dev, held.line);
@@ -516,13 +522,14 @@ void CMainFrame::TypeLine(Device* dev, const std::string& line) {
 
 void CMainFrame::ReportReadingsNotTyped() {
     ShownText shown;
-    if (m_heldReading && !IsRunning(m_heldReading->dev)) {
+    // The output mode changes only once its dialog has stopped the transfer.
+    if (m_heldReading && (!IsRunning(m_heldReading->dev) || !TypesReadings())) {
         ReportUntypedReading(m_heldReading->dev, m_heldReading->line, 0, kScaleStopped, &shown);
         m_heldReading.reset();
     }
     for (const auto& entry : g_DeviceList) {
         Device* dev = entry.get();
-        if (IsRunning(dev))
+        if (IsRunning(dev) || !TypesReadings())
             continue;
         for (;;) {
             unsigned droppedAfter = 0;

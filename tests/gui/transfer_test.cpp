@@ -100,8 +100,15 @@ TEST_F(TransferTest, GetFromTheMenuTheHotkeyAndTheTimer) {
     scale.Run({sim::Expect("\x05"), sim::Send(kFrame1), sim::Expect("\x05"), sim::Send(kFrame2),
                sim::Expect("\x05"), sim::Send(kFrame1), sim::Silent()});
     EXPECT_FALSE(IsEnabled(ID_TRANSFER_GET));
+    // Another program holds the hotkey at the start, and lets it go later: Pondra takes it then.
+    const unsigned num = Human().NumLockMask();
+    auto holder = std::make_unique<ForeignGrab>(XK_a, ControlMask | Mod1Mask,
+                                                std::vector<unsigned>{0u, LockMask, num, num | LockMask});
     Command(ID_TRANSFER_START);
-    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage),
+              "Hotkey could not be registered: The hotkey is in use by another program");
+    holder.reset();
+    EXPECT_TRUE(PumpUntil([&] { return Frame()->GetPaneText(kPaneMessage) == "Hotkey \"Ctl + Alt +  A\" registered"; }));
     EXPECT_TRUE(Frame()->IsGetTimerRunning());
     ASSERT_TRUE(PumpUntil([&] { return IsEnabled(ID_TRANSFER_GET); }));
 
