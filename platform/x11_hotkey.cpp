@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <string_view>
 #include <poll.h>
+#include <string_view>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -53,7 +53,8 @@ struct KeyRow {
     const char* prefix;
     std::string_view keys;
 };
-constexpr KeyRow kUsKeyRows[] = {{"AE", "1234567890"}, {"AD", "QWERTYUIOP"}, {"AC", "ASDFGHJKL"}, {"AB", "ZXCVBNM"}};
+constexpr KeyRow kUsKeyRows[] = {
+    {"AE", "1234567890"}, {"AD", "QWERTYUIOP"}, {"AC", "ASDFGHJKL"}, {"AB", "ZXCVBNM"}};
 
 // The virtual-key code of the letter or digit a US keyboard has on the key named `name`; 0 for none.
 int UsKeyAt(const char (&name)[XkbKeyNameLength]) {
@@ -109,7 +110,8 @@ std::vector<OwnGrab> KeysToGrab(Display* display, int virtualKey, bool extended,
             if (IsSpareKey(static_cast<unsigned>(code)))
                 continue;
             for (unsigned lock : locks)
-                if (pass < 2 ? gives(code, lock, pass == 1) : UsKeyAt(xkb->names->keys[code].name) == virtualKey)
+                if (pass < 2 ? gives(code, lock, pass == 1)
+                             : UsKeyAt(xkb->names->keys[code].name) == virtualKey)
                     grabs.push_back({static_cast<unsigned>(code), held | lock});
         }
     }

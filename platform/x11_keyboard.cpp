@@ -10,6 +10,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <iterator>
 #include <thread>
 #include <unistd.h>
 
@@ -62,22 +63,6 @@ KeyMap LoadKeyMap(Display* display) {
     return map;
 }
 
-// The modifier bits that the Num Lock key sets.
-unsigned NumLockMask(Display* display, const KeyMap& map) {
-    unsigned mask = 0;
-    XModifierKeymap* modifiers = XGetModifierMapping(display);
-    if (!modifiers)
-        return 0;
-    for (int modifier = 0; modifier < 8; ++modifier)
-        for (int i = 0; i < modifiers->max_keypermod; ++i) {
-            const KeyCode code = modifiers->modifiermap[modifier * modifiers->max_keypermod + i];
-            if (code && map.At(code, 0) == XK_Num_Lock)
-                mask |= 1u << modifier;
-        }
-    XFreeModifiermap(modifiers);
-    return mask;
-}
-
 // The modifier bits that the keys set while they are held down.
 unsigned ModifierBits(Display* display, const std::vector<unsigned>& keycodes) {
     unsigned mask = 0;
@@ -94,9 +79,16 @@ unsigned ModifierBits(Display* display, const std::vector<unsigned>& keycodes) {
     return mask;
 }
 
+// The modifier bits that the Num Lock key sets.
+unsigned NumLockMask(Display* display, const KeyMap& map) {
+    const unsigned numLock = map.Find(XK_Num_Lock, 0);
+    return numLock ? ModifierBits(display, {numLock}) : 0;
+}
+
 // Keys that lock a modifier: letting one go and pressing it again would change the user's locks.
 bool IsLockKey(KeySym keysym) {
-    return keysym == XK_Caps_Lock || keysym == XK_Shift_Lock || keysym == XK_Num_Lock || keysym == XK_Scroll_Lock;
+    return keysym == XK_Caps_Lock || keysym == XK_Shift_Lock || keysym == XK_Num_Lock ||
+           keysym == XK_Scroll_Lock;
 }
 
 // A key that has no symbols, or only the one symbol a spare key is bound to (the server shows it in
@@ -201,9 +193,9 @@ unsigned X11Keyboard::BindSpareKey(unsigned long keysym) {
                 RemoveSpareKey(key.keycode);
             return taken;
         });
-        const auto oldest = std::min_element(m_spares.begin(), m_spares.end(), [](const SpareKey& a, const SpareKey& b) {
-            return a.pressed < b.pressed;
-        });
+        const auto oldest =
+            std::min_element(m_spares.begin(), m_spares.end(),
+                             [](const SpareKey& a, const SpareKey& b) { return a.pressed < b.pressed; });
         if (oldest == m_spares.end())
             return 0;
         std::this_thread::sleep_until(oldest->pressed + std::max(kRebindPauses * m_keyDelay, kMinRebindAge));
@@ -218,8 +210,8 @@ unsigned X11Keyboard::BindSpareKey(unsigned long keysym) {
 bool X11Keyboard::TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std::vector<unsigned>* lifted) {
     const bool first = m_inReading && !m_readingStarted;
     const bool mayLift = m_inReading && !first;
-    const auto deadline =
-        std::chrono::steady_clock::now() + (first || m_liftHeldKeys ? std::chrono::milliseconds(0) : m_heldKeyLimit);
+    const auto deadline = std::chrono::steady_clock::now() +
+                          (first || m_liftHeldKeys ? std::chrono::milliseconds(0) : m_heldKeyLimit);
     for (;;) {
         // Checked and then typed under one server grab: no other client's keys can come between.
         XGrabServer(m_display);
@@ -227,8 +219,8 @@ bool X11Keyboard::TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std:
         XQueryKeymap(m_display, keys);
         XkbStateRec state{};
         XkbGetState(m_display, XkbUseCoreKbd, &state);
-        const bool free = std::all_of(keys, keys + 32, [](char k) { return k == 0; }) && state.base_mods == 0 &&
-                          state.latched_mods == 0;
+        const bool free = std::all_of(keys, keys + 32, [](char k) { return k == 0; }) &&
+                          state.base_mods == 0 && state.latched_mods == 0;
         const bool late = std::chrono::steady_clock::now() >= deadline;
         if (free || (mayLift && late)) {
             *lockedModifiers = state.locked_mods;
@@ -299,8 +291,8 @@ bool X11Keyboard::IsOwnWindow(unsigned long window) {
         if (XGetWindowProperty(m_display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &count,
                                &after, &data) == Success &&
             data) {
-            const bool own = format == 32 && count == 1 && *reinterpret_cast<unsigned long*>(data) ==
-                                                                 static_cast<unsigned long>(getpid());
+            const bool own = format == 32 && count == 1 &&
+                             *reinterpret_cast<unsigned long*>(data) == static_cast<unsigned long>(getpid());
             XFree(data);
             if (format == 32 && count == 1)
                 return own;
@@ -422,23 +414,18 @@ bool X11Keyboard::Fail(Failure failure) {
 }
 
 std::string X11Keyboard::FailureText() const {
-    switch (m_failure) {
-    case Failure::kNone:
-        return "";
-    case Failure::kNoDisplay:
-        return "there is no connection to the X display";
-    case Failure::kKeyHeld:
-        return "a key is held down";
-    case Failure::kOwnWindow:
-        return "a window of this program has the keyboard focus";
-    case Failure::kNoFocus:
-        return "no window has the keyboard focus";
-    case Failure::kFocusMoved:
-        return "the keyboard focus moved to another window";
-    case Failure::kNoSpareKey:
-        return "no key is free for a character the keyboard layout lacks";
-    }
-    return "";
+    // By Failure, in its order.
+    static constexpr const char* kTexts[] = {
+        "",
+        "there is no connection to the X display",
+        "a key is held down",
+        "a window of this program has the keyboard focus",
+        "no window has the keyboard focus",
+        "the keyboard focus moved to another window",
+        "no key is free for a character the keyboard layout lacks",
+    };
+    static_assert(std::size(kTexts) == static_cast<std::size_t>(Failure::kNoSpareKey) + 1);
+    return kTexts[static_cast<int>(m_failure)];
 }
 
 void X11Keyboard::Close() {

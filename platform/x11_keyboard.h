@@ -48,11 +48,11 @@ public:
     enum class Failure {
         kNone,
         kNoDisplay,
-        kKeyHeld,     // the user holds a key down (at the first key of a reading: at all)
-        kOwnWindow,   // a window of this program has the focus at the first key of a reading
-        kNoFocus,     // no window has the focus at the first key of a reading
-        kFocusMoved,  // another window has the focus than at the first key of the reading
-        kNoSpareKey,  // no key can be bound to a character the layout lacks
+        kKeyHeld,    // the user holds a key down (at the first key of a reading: at all)
+        kOwnWindow,  // a window of this program has the focus at the first key of a reading
+        kNoFocus,    // no window has the focus at the first key of a reading
+        kFocusMoved, // another window has the focus than at the first key of the reading
+        kNoSpareKey, // no key can be bound to a character the layout lacks
     };
     Failure LastFailure() const { return m_failure; }
     // The reason as a text.

@@ -188,8 +188,8 @@ private:
     void TypeLine(Device* dev, const std::string& line);
     void ReportReadingsNotTyped();
     // Says in the status bar and in the view's text to come that a reading was not typed whole.
-    void ReportUntypedReading(Device* dev, const std::string& line, std::size_t typed, const std::string& reason,
-                              ShownText* shown);
+    void ReportUntypedReading(Device* dev, const std::string& line, std::size_t typed,
+                              const std::string& reason, ShownText* shown);
     void OnTypingRetry(wxTimerEvent& event);
     // Closes every scale's link, once all scales were told to stop (on exit).
     void CloseAllDevices();

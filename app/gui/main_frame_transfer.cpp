@@ -174,8 +174,11 @@ void CMainFrame::RegisterTransferHotKey() {
     // program held is taken once it lets it go.
     const std::string error = m_hotKey.Register(
         spec.key, spec.extended, spec.modifiers, [this] { CallAfter(&CMainFrame::OnTriggerMessage); },
-        [this, registered] { CallAfter([this, registered] { SetStatusText(FromBytes(registered), kPaneMessage); }); });
-    SetStatusText(FromBytes(error.empty() ? registered : "Hotkey could not be registered: " + error), kPaneMessage);
+        [this, registered] {
+            CallAfter([this, registered] { SetStatusText(FromBytes(registered), kPaneMessage); });
+        });
+    SetStatusText(FromBytes(error.empty() ? registered : "Hotkey could not be registered: " + error),
+                  kPaneMessage);
 }
 
 void CMainFrame::StopScale(Device* dev) {
@@ -499,11 +502,12 @@ void CMainFrame::TypeLine(Device* dev, const std::string& line) {
         const bool started = m_keyboard.ReadingStarted();
         m_keyboard.EndReading();
         const Failure failure = m_keyboard.LastFailure();
-        if (!started && (failure == Failure::kKeyHeld || failure == Failure::kOwnWindow || failure == Failure::kNoFocus)) {
+        if (!started && (failure == Failure::kKeyHeld || failure == Failure::kOwnWindow ||
+                         failure == Failure::kNoFocus)) {
             // Nothing of it was typed: it waits until it can be typed whole.
             m_heldReading = HeldReading{dev, line};
             const std::string why = failure == Failure::kOwnWindow ? "Pondra's window has the keyboard focus"
-                                                                    : m_keyboard.FailureText();
+                                                                   : m_keyboard.FailureText();
             const std::string shown = GetPaneText(kPaneMessage);
             if (shown != m_heldText)
                 m_textBeforeHeld = shown;

@@ -38,7 +38,8 @@ TEST(KeystrokePlan, DelayFallsBackOutsideOneToAThousand) {
 // A reading not typed whole is shown with its keys, named where they are no characters, and cut
 // where the typing stopped.
 TEST(KeystrokePlan, UntypedReadingsShowTheirKeys) {
-    const std::string line = "\tAb-1\x02" "C\x08\x74\x05\x41\r\n";
+    const std::string line = "\tAb-1\x02"
+                             "C\x08\x74\x05\x41\r\n";
     EXPECT_EQ(UntypedReadingText(line, 0, "the scale was stopped"),
               "Reading not typed (the scale was stopped): \"<Tab>Ab-1<Ctrl+C><F5><Ctrl+Alt+A><Enter>\"");
     EXPECT_EQ(UntypedReadingText(line, 3, "the keyboard focus moved to another window"),

@@ -108,7 +108,8 @@ TEST_F(TransferTest, GetFromTheMenuTheHotkeyAndTheTimer) {
     EXPECT_EQ(Frame()->GetPaneText(kPaneMessage),
               "Hotkey could not be registered: The hotkey is in use by another program");
     holder.reset();
-    EXPECT_TRUE(PumpUntil([&] { return Frame()->GetPaneText(kPaneMessage) == "Hotkey \"Ctl + Alt +  A\" registered"; }));
+    EXPECT_TRUE(PumpUntil(
+        [&] { return Frame()->GetPaneText(kPaneMessage) == "Hotkey \"Ctl + Alt +  A\" registered"; }));
     EXPECT_TRUE(Frame()->IsGetTimerRunning());
     ASSERT_TRUE(PumpUntil([&] { return IsEnabled(ID_TRANSFER_GET); }));
 
@@ -116,12 +117,7 @@ TEST_F(TransferTest, GetFromTheMenuTheHotkeyAndTheTimer) {
     EXPECT_TRUE(LogHas(kLine1)) << ReadFile(LogPath());
 
     Human user;
-    user.Down(XK_Control_L);
-    user.Down(XK_Alt_L);
-    user.Down(XK_a);
-    user.Up(XK_a);
-    user.Up(XK_Alt_L);
-    user.Up(XK_Control_L);
+    user.PressCtrlAlt(user.Key(XK_a));
     EXPECT_TRUE(LogHas(std::string(kLine1) + kLine2)) << ReadFile(LogPath());
 
     wxTimer stand(Frame(), 1224); // a tick of the Get timer
@@ -448,16 +444,38 @@ TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
     EXPECT_EQ(g_OutMode, "Test");
 }
 
+// "Link" output typed into other programs' windows, under a window manager so that the focus
+// behaves as on a desktop.
+class KeystrokeTest : public TransferTest {
+protected:
+    void SetUp() override {
+        TransferTest::SetUp();
+        ASSERT_EQ(m_windowManager.Start(), "");
+        m_closer = std::make_unique<ScaleBoxCloser>(Frame());
+        g_OutMode = "Link";
+    }
+    void TearDown() override {
+        m_closer.reset();
+        TransferTest::TearDown();
+    }
+    // Readings of the ID alone, or with the net weight.
+    static void TypeIdFields(bool withNet) {
+        g_FieldEnabled.fill(0);
+        g_FieldEnabled[DF_ID_CODE] = 1;
+        g_FieldEnabled[DF_NET_WEIGHT] = withNet;
+    }
+
+private:
+    WindowManager m_windowManager;
+    std::unique_ptr<ScaleBoxCloser> m_closer;
+};
+
 // "Link" output in Manual run mode: a burst of readings is typed into the focused window while the
 // user holds Ctrl, Alt and Shift and turns Caps Lock and Num Lock on and off, with a person's
 // timing, and once holds Shift for longer than a key is held in passing (6 s). Every reading
 // arrives whole, exactly, once and in order, and none is shown in the view. Tab and line ends that
 // the scale sends inside a field are not pressed: only the user's macros press keys.
-TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
-    WindowManager windowManager; // focus as on a desktop
-    ASSERT_EQ(windowManager.Start(), "");
-    ScaleBoxCloser closer(Frame());
-    g_OutMode = "Link";
+TEST_F(KeystrokeTest, EveryReadingWholeWhateverTheUserHolds) {
     g_Delay = "5";
     TargetWindow target;
     ASSERT_TRUE(target.Ok());
@@ -468,7 +486,8 @@ TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
     for (int i = 1; i <= 12; ++i) {
         const std::string net = (i < 10 ? "0" : "") + std::to_string(i);
         const bool last = i == 12; // its ID holds a Tab (the ID stays for the readings after it)
-        steps.push_back(sim::Send(std::string(last ? "3A\tB\r" : "") + "0  +00" + net + ".340\r4  +0002.500\r\r\n"));
+        steps.push_back(
+            sim::Send(std::string(last ? "3A\tB\r" : "") + "0  +00" + net + ".340\r4  +0002.500\r\r\n"));
         steps.push_back(sim::Pause(100ms));
         expected += std::string(last ? "\tAB" : "\t") + "\t+" + std::to_string(i) + ".34\t+2.50\t\r";
     }
@@ -479,15 +498,9 @@ TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
         const struct {
             std::vector<KeySym> keys;
             int holdMs;
-        } holds[] = {{{XK_Control_L}, 150},
-                     {{XK_Alt_L}, 300},
-                     {{XK_Shift_L}, 6000},
-                     {{XK_Shift_L}, 600},
-                     {{XK_Caps_Lock}, 200},
-                     {{XK_Control_L, XK_Shift_L}, 250},
-                     {{XK_Num_Lock}, 120},
-                     {{XK_Alt_L}, 400},
-                     {{XK_Caps_Lock}, 100},
+        } holds[] = {{{XK_Control_L}, 150}, {{XK_Alt_L}, 300},     {{XK_Shift_L}, 6000},
+                     {{XK_Shift_L}, 600},   {{XK_Caps_Lock}, 200}, {{XK_Control_L, XK_Shift_L}, 250},
+                     {{XK_Num_Lock}, 120},  {{XK_Alt_L}, 400},     {{XK_Caps_Lock}, 100},
                      {{XK_Num_Lock}, 100}};
         for (const auto& hold : holds) {
             for (KeySym key : hold.keys)
@@ -510,18 +523,12 @@ TEST_F(TransferTest, LinkModeTypesEveryReadingWholeWhateverTheUserHolds) {
 // never into Pondra: a reading that comes while Pondra's window has the focus waits for another
 // window to take it. A reading whose window loses the focus part way (at a random key) stops there;
 // nothing of it reaches the other window, and the view and the status bar say where it was cut.
-TEST_F(TransferTest, LinkModeTypesEachReadingWholeIntoTheWindowItBeganIn) {
-    WindowManager windowManager;
-    ASSERT_EQ(windowManager.Start(), "");
-    ScaleBoxCloser closer(Frame());
-    g_OutMode = "Link";
+TEST_F(KeystrokeTest, EachReadingWholeIntoTheWindowItBeganIn) {
     g_Delay = "10";
-    g_FieldEnabled.fill(0);
-    g_FieldEnabled[DF_ID_CODE] = 1;
-    g_FieldEnabled[DF_NET_WEIGHT] = 1;
+    TypeIdFields(true);
     const std::string ids[] = {"Rd01", "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345", "Rd03"};
     const auto line = [&](int i) { return "\t" + ids[i] + "\t+12.34\r"; }; // as a window reads it
-    std::atomic<int> release{0}; // readings the scale may send
+    std::atomic<int> release{0};                                           // readings the scale may send
     std::vector<sim::Step> steps;
     for (int i = 0; i < 3; ++i) {
         steps.push_back(sim::Until([&release, i] { return release > i; }, 60s));
@@ -556,7 +563,8 @@ TEST_F(TransferTest, LinkModeTypesEachReadingWholeIntoTheWindowItBeganIn) {
             second.Focus();
     });
     release = 2;
-    const std::string cut = "Scale Scale01: Reading cut (the keyboard focus moved to another window). Typed: \"";
+    const std::string cut =
+        "Scale Scale01: Reading cut (the keyboard focus moved to another window). Typed: \"";
     const bool reported = PumpUntil([&] { return ViewText().find("\"\r\n") != std::string::npos; });
     clicker.join();
     ASSERT_TRUE(reported) << ViewText();
@@ -567,7 +575,8 @@ TEST_F(TransferTest, LinkModeTypesEachReadingWholeIntoTheWindowItBeganIn) {
     const std::size_t split = report.find(rest);
     ASSERT_NE(split, std::string::npos) << report;
     const std::string typed = report.substr(cut.size(), split - cut.size());
-    EXPECT_EQ(typed + report.substr(split + rest.size(), report.size() - split - rest.size() - 1), Shown(line(1)));
+    EXPECT_EQ(typed + report.substr(split + rest.size(), report.size() - split - rest.size() - 1),
+              Shown(line(1)));
     // The first window has what the report says was typed, at least up to where the focus moved.
     std::string typedKeys = line(1).substr(0, line(1).size() - 1);
     while (!typedKeys.empty() && Shown(typedKeys) != typed)
@@ -585,14 +594,9 @@ TEST_F(TransferTest, LinkModeTypesEachReadingWholeIntoTheWindowItBeganIn) {
 // manager (which takes a window that does not for a hung one) and handles what the user does, so
 // that Stop takes effect before the next reading. The view shows each reading not typed, with its
 // text, for the user to enter by hand. The program's own event loop runs here, as outside the tests.
-TEST_F(TransferTest, LinkModeBacklogAnswersTheWindowManagerAndStopsBetweenReadings) {
-    WindowManager windowManager;
-    ASSERT_EQ(windowManager.Start(), "");
-    ScaleBoxCloser closer(Frame());
-    g_OutMode = "Link";
+TEST_F(KeystrokeTest, BacklogAnswersTheWindowManagerAndStopsBetweenReadings) {
     g_Delay = "10";
-    g_FieldEnabled.fill(0);
-    g_FieldEnabled[DF_ID_CODE] = 1;
+    TypeIdFields(false);
     constexpr int kReadings = 20;
     std::string frames;
     std::vector<std::string> lines;
@@ -641,7 +645,8 @@ TEST_F(TransferTest, LinkModeBacklogAnswersTheWindowManagerAndStopsBetweenReadin
     EXPECT_EQ(target.Collect(all.size(), 10s), all);
     std::string notTyped;
     for (std::size_t i = typed; i < lines.size(); ++i)
-        notTyped += "Scale Scale01: Reading not typed (the scale was stopped): \"" + Shown(lines[i]) + "\"\r\n";
+        notTyped +=
+            "Scale Scale01: Reading not typed (the scale was stopped): \"" + Shown(lines[i]) + "\"\r\n";
     EXPECT_EQ(view, notTyped);
     EXPECT_LT(typed, lines.size()) << "Stop did not stop the typing";
 }
@@ -650,18 +655,14 @@ TEST_F(TransferTest, LinkModeBacklogAnswersTheWindowManagerAndStopsBetweenReadin
 // the hotkey's keys, and the hotkey follows the layout switched while Pondra runs: the key that gave
 // "a" at the start is another letter afterwards and passes through to the application. Under a layout
 // without Latin letters the hotkey is the key where "a" is on a US keyboard.
-TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
-    WindowManager windowManager; // focus as on a desktop
-    ASSERT_EQ(windowManager.Start(), "");
-    ScaleBoxCloser closer(Frame());
+TEST_F(KeystrokeTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
     g_RunMode = "Command";
-    g_OutMode = "Link";
     g_Delay = "1";
     const struct {
         const char* layout;
-        int aUpMs;             // "a" let go after
-        int allUpMs;           // Ctrl and Alt let go after
-        const char* startKey;  // what the key that gave "a" at the start gives now
+        int aUpMs;            // "a" let go after
+        int allUpMs;          // Ctrl and Alt let go after
+        const char* startKey; // what the key that gave "a" at the start gives now
     } cases[] = {{"us", 0, 0, "q"},       {"us", 100, 350, "q"}, {"us", 600, 600, "q"},
                  {"us", 2000, 2000, "q"}, {"de", 100, 300, "q"}, {"ru", 100, 300, "Cyrillic_shorti"}};
     sim::SimScale scale(sim::SimScale::Tcp);
@@ -715,12 +716,8 @@ TEST_F(TransferTest, HotkeyGetTypesTheReadingWholeWhileTheKeysAreHeld) {
 // The hotkey pressed again while a reading is typed: each press is a Get of its own once the reading
 // is typed. A macro that types the hotkey's combination types it into the application and does not
 // fire the hotkey.
-TEST_F(TransferTest, HotkeyPressesWhileAReadingIsTypedAreEachAGet) {
-    WindowManager windowManager; // focus as on a desktop
-    ASSERT_EQ(windowManager.Start(), "");
-    ScaleBoxCloser closer(Frame());
+TEST_F(KeystrokeTest, HotkeyPressesWhileAReadingIsTypedAreEachAGet) {
     g_RunMode = "Command";
-    g_OutMode = "Link";
     g_Delay = "20";
     g_Macros[kEndOfLineMacro] = "1601,10"; // Ctrl+Alt+A, then Enter
     sim::SimScale scale(sim::SimScale::Tcp);
@@ -734,18 +731,10 @@ TEST_F(TransferTest, HotkeyPressesWhileAReadingIsTypedAreEachAGet) {
     KeyWatch watch(target.Id());
     std::thread person([&] {
         Human user;
-        const auto press = [&] {
-            user.Down(XK_Control_L);
-            user.Down(XK_Alt_L);
-            user.Down(XK_a);
-            user.Up(XK_a);
-            user.Up(XK_Alt_L);
-            user.Up(XK_Control_L);
-        };
-        press();
+        user.PressCtrlAlt(user.Key(XK_a));
         if (watch.WaitForKeys(3)) { // the first reading is being typed
-            press();
-            press();
+            user.PressCtrlAlt(user.Key(XK_a));
+            user.PressCtrlAlt(user.Key(XK_a));
         }
     });
     const std::string line1 = "\t\t+12.34\t+2.50\t<C-A-a>\r";

@@ -229,6 +229,15 @@ public:
         XTestFakeKeyEvent(m_display, keycode, down, CurrentTime);
         XSync(m_display, False);
     }
+    // Ctrl+Alt and the key, pressed and let go.
+    void PressCtrlAlt(unsigned keycode) {
+        Down(XK_Control_L);
+        Down(XK_Alt_L);
+        Send(keycode, true);
+        Send(keycode, false);
+        Up(XK_Alt_L);
+        Up(XK_Control_L);
+    }
     static void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
     // Locks exactly `mask` of Caps Lock and Num Lock.
     void SetLocks(unsigned mask) {
@@ -242,6 +251,12 @@ public:
         return state.locked_mods;
     }
     unsigned NumLockMask() const { return XkbKeysymToModifiers(m_display, XK_Num_Lock); }
+    // The modifiers that keys held down set.
+    unsigned Held() const {
+        XkbStateRec state{};
+        XkbGetState(m_display, XkbUseCoreKbd, &state);
+        return state.base_mods;
+    }
 
 private:
     Display* m_display;
