@@ -170,6 +170,10 @@ bool X11Keyboard::ChooseKey(unsigned long keysym, int modifiers, KeyChoice* choi
 
 unsigned X11Keyboard::BindSpareKey(unsigned long keysym) {
     const KeyMap map = LoadKeyMap(m_display);
+    for (const SpareKey& key : m_spares)
+        if (map.At(static_cast<int>(key.keycode), 0) == keysym &&
+            IsSpareShaped(map, static_cast<int>(key.keycode)))
+            return key.keycode; // bound to it already (the layout has the symbol on a hotkey's key too)
     // A key without symbols, bound until the keyboard is closed: the receiving program may look the
     // key up only after the press.
     unsigned spare = 0;
@@ -243,10 +247,13 @@ bool X11Keyboard::TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std:
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     if (m_inReading) {
+        // The top-level window counts: a program may move the focus among windows of its own (a Tab
+        // of the reading may do so).
         const unsigned long focus = FocusedWindow();
+        const unsigned long topLevel = focus == None ? None : TopLevelOf(focus);
         Failure failure = Failure::kNone;
         if (!first)
-            failure = focus == m_readingWindow ? Failure::kNone : Failure::kFocusMoved;
+            failure = topLevel == m_readingWindow ? Failure::kNone : Failure::kFocusMoved;
         else if (focus == None)
             failure = Failure::kNoFocus;
         else if (IsOwnWindow(focus))
@@ -256,9 +263,23 @@ bool X11Keyboard::TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std:
             XFlush(m_display);
             return Fail(failure);
         }
-        m_readingWindow = focus;
+        m_readingWindow = topLevel;
     }
     return true;
+}
+
+unsigned long X11Keyboard::TopLevelOf(unsigned long window) {
+    for (;;) {
+        Window root = 0, parent = None, *children = nullptr;
+        unsigned n = 0;
+        if (!XQueryTree(m_display, window, &root, &parent, &children, &n))
+            return window;
+        if (children)
+            XFree(children);
+        if (parent == root || parent == None)
+            return window;
+        window = parent;
+    }
 }
 
 unsigned long X11Keyboard::FocusedWindow() {

@@ -60,10 +60,10 @@ public:
 
     // The keys of one reading go to one window, whole: BeginReading() before its first key and
     // EndReading() after its last. The first key is pressed only when the user holds no key (there
-    // is no waiting for one) and a window of another program has the focus; it notes that window.
-    // Every later key waits for the user to let go of a key held down for up to the held-key limit,
-    // then is pressed with the held keys lifted for the moment (a stuck key cannot cut the reading),
-    // and only while the window noted still has the focus.
+    // is no waiting for one) and a window of another program has the focus; it notes that window's
+    // top-level window. Every later key waits for the user to let go of a key held down for up to
+    // the held-key limit, then is pressed with the held keys lifted for the moment (a stuck key
+    // cannot cut the reading), and only while the focus is still in that top-level window.
     void BeginReading();
     void EndReading();
     // A key of the reading begun was pressed.
@@ -100,6 +100,8 @@ private:
     bool TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std::vector<unsigned>* lifted);
     // The window that keys go to now.
     unsigned long FocusedWindow();
+    // The window's ancestor that is a child of the root window (the window manager's frame).
+    unsigned long TopLevelOf(unsigned long window);
     // Whether the window belongs to this process.
     bool IsOwnWindow(unsigned long window);
     bool Fail(Failure failure);
@@ -112,7 +114,7 @@ private:
     bool m_inReading = false;
     bool m_readingStarted = false;
     bool m_liftHeldKeys = false;       // the reading's keys no longer wait for held keys
-    unsigned long m_readingWindow = 0; // the window the reading's first key went to
+    unsigned long m_readingWindow = 0; // the top-level window the reading's first key went to
 };
 
 } // namespace platform

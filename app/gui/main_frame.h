@@ -186,6 +186,8 @@ private:
     // Types the held reading or the next queued one; true when more are waiting to be typed now.
     bool TypeNextReading();
     void TypeLine(Device* dev, const std::string& line);
+    // Says in the status bar why the held reading waits.
+    void ShowReadingHeld();
     void ReportReadingsNotTyped();
     // Says in the status bar and in the view's text to come that a reading was not typed whole.
     void ReportUntypedReading(Device* dev, const std::string& line, std::size_t typed,

@@ -433,36 +433,33 @@ bool CMainFrame::TypeNextReading() {
     if (m_heldReading) {
         // Tried without the pause before its first key, which would hold up the window each time.
         if (m_keyboard.IsOpen() && !m_keyboard.CanStartReading()) {
+            ShowReadingHeld();
             m_typingRetry.StartOnce(kTypingRetryMs);
             return false;
         }
         const HeldReading held = std::move(*m_heldReading);
         m_heldReading.reset();
         TypeLine(held.dev, held.line);
-        if (m_heldReading) {
-            m_typingRetry.StartOnce(kTypingRetryMs);
+        if (!m_heldReading && GetPaneText(kPaneMessage) == m_heldText)
+            SetStatusText(FromBytes(m_textBeforeHeld), kPaneMessage); // typed: the text from before
+    } else {
+        // The scales take turns, each with its oldest reading.
+        const std::size_t count = g_DeviceList.size();
+        Device* dev = nullptr;
+        for (std::size_t n = 0; n < count && !dev; ++n) {
+            Device* candidate = g_DeviceList[(m_nextTypingScale + n) % count].get();
+            std::lock_guard<std::mutex> lock(candidate->ReadingsLock());
+            if (candidate->QueuedReadings() > 0) {
+                dev = candidate;
+                m_nextTypingScale = (m_nextTypingScale + n + 1) % count;
+            }
+        }
+        if (!dev)
             return false;
-        }
-        // Typed now: the status bar says again what it said before.
-        if (GetPaneText(kPaneMessage) == m_heldText)
-            SetStatusText(FromBytes(m_textBeforeHeld), kPaneMessage);
+        m_typingDevice = dev;
+        DeliverQueuedReadings(dev, 1);
+        m_typingDevice = nullptr;
     }
-    // The scales take turns, each with its oldest reading.
-    const std::size_t count = g_DeviceList.size();
-    Device* dev = nullptr;
-    for (std::size_t n = 0; n < count && !dev; ++n) {
-        Device* candidate = g_DeviceList[(m_nextTypingScale + n) % count].get();
-        std::lock_guard<std::mutex> lock(candidate->ReadingsLock());
-        if (candidate->QueuedReadings() > 0) {
-            dev = candidate;
-            m_nextTypingScale = (m_nextTypingScale + n + 1) % count;
-        }
-    }
-    if (!dev)
-        return false;
-    m_typingDevice = dev;
-    DeliverQueuedReadings(dev, 1);
-    m_typingDevice = nullptr;
     if (m_heldReading) {
         m_typingRetry.StartOnce(kTypingRetryMs);
         return false;
@@ -506,13 +503,7 @@ void CMainFrame::TypeLine(Device* dev, const std::string& line) {
                          failure == Failure::kNoFocus)) {
             // Nothing of it was typed: it waits until it can be typed whole.
             m_heldReading = HeldReading{dev, line};
-            const std::string why = failure == Failure::kOwnWindow ? "Pondra's window has the keyboard focus"
-                                                                   : m_keyboard.FailureText();
-            const std::string shown = GetPaneText(kPaneMessage);
-            if (shown != m_heldText)
-                m_textBeforeHeld = shown;
-            m_heldText = FormatScaleMessage(dev, "Reading held: " + why);
-            SetStatusText(FromBytes(m_heldText), kPaneMessage);
+            ShowReadingHeld();
             return;
         }
         // The rest would not be the reading, or would go elsewhere: stop, and say where.
@@ -522,6 +513,20 @@ void CMainFrame::TypeLine(Device* dev, const std::string& line) {
         return;
     }
     m_keyboard.EndReading();
+}
+
+void CMainFrame::ShowReadingHeld() {
+    const bool own = m_keyboard.LastFailure() == platform::X11Keyboard::Failure::kOwnWindow;
+    const std::string text = FormatScaleMessage(
+        m_heldReading->dev,
+        "Reading held: " + (own ? "Pondra's window has the keyboard focus" : m_keyboard.FailureText()));
+    const std::string shown = GetPaneText(kPaneMessage);
+    if (shown == text)
+        return;
+    if (shown != m_heldText)
+        m_textBeforeHeld = shown;
+    m_heldText = text;
+    SetStatusText(FromBytes(text), kPaneMessage);
 }
 
 void CMainFrame::ReportReadingsNotTyped() {
