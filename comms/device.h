@@ -108,6 +108,13 @@ struct Device {
     const char* DeliveredField(int k) const { return m_delivered.data() + detail::ReadingFieldOffset(k); }
     // Set by the worker while a parser runs under ReadingsLock(); only the worker touches it.
     bool m_parsing = false;
+    // Set when the running parser announced a reading; only the worker touches it.
+    bool m_announced = false;
+
+    // A copy of every reading field, to be put back when a frame turns out to be no reading.
+    using ReadingBytes = std::array<char, kReadingBytes>;
+    ReadingBytes SaveReadings() const { return m_readings; }
+    void RestoreReadings(const ReadingBytes& saved) { m_readings = saved; }
 
     static constexpr std::size_t kMaxQueuedReadings = 4096;
 

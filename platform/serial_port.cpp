@@ -115,6 +115,8 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     // DTR and RTS on; a device without modem lines (a pseudo-terminal) refuses this harmlessly.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIS, &lines);
+    // What the port held before this open is old: a reading from before Start, or the tail of one.
+    ::ioctl(fd, TCFLSH, TCIFLUSH);
     return {fd, SerialFailure::None, 0};
 }
 

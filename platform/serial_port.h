@@ -37,7 +37,8 @@ std::string SerialDevicePath(const std::string& portName);
 // Opens the port for this program alone (no other program, nor another scale of this one, can
 // open it while it is held), in raw mode with the given line settings, DTR and RTS on and no
 // handshake. Settings a device cannot take partly (a pseudo-terminal has no parity) are applied
-// as far as the device accepts them.
+// as far as the device accepts them. Bytes the port received before it was opened are discarded:
+// they belong to no reading of this transfer.
 SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& config);
 
 } // namespace platform
