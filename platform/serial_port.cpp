@@ -77,9 +77,14 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
         return Fail(fd, SerialFailure::Setup, errno);
     if (::ioctl(fd, TIOCEXCL) != 0)
         return Fail(fd, SerialFailure::Setup, errno);
+    // From here on a failure gives up the exclusive use before the port is closed.
+    auto failExclusive = [fd](SerialFailure failure, int error) {
+        ReleaseSerialDevice(fd);
+        return Fail(fd, failure, error);
+    };
 
     if (config.dataBits < 5 || config.dataBits > 8 || config.baudRate <= 0)
-        return Fail(fd, SerialFailure::State, EINVAL);
+        return failExclusive(SerialFailure::State, EINVAL);
 
     // Raw bytes in both directions: no line editing, no echo, no character translation, no
     // software handshake, parity errors not marked (a byte arrives as received).
@@ -107,10 +112,10 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     if (::ioctl(fd, TCSETS2, &tio) != 0) {
         // Some devices (pseudo-terminals, some adapters) take no parity; open them without.
         if (errno != EINVAL || parityBits == 0)
-            return Fail(fd, SerialFailure::State, errno);
+            return failExclusive(SerialFailure::State, errno);
         tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
         if (::ioctl(fd, TCSETS2, &tio) != 0)
-            return Fail(fd, SerialFailure::State, errno);
+            return failExclusive(SerialFailure::State, errno);
     }
     // DTR and RTS on; a device without modem lines (a pseudo-terminal) refuses this harmlessly.
     int lines = TIOCM_DTR | TIOCM_RTS;
@@ -118,6 +123,10 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     // What the port held before this open is old: a reading from before Start, or the tail of one.
     ::ioctl(fd, TCFLSH, TCIFLUSH);
     return {fd, SerialFailure::None, 0};
+}
+
+void ReleaseSerialDevice(int fd) {
+    ::ioctl(fd, TIOCNXCL);
 }
 
 } // namespace platform

@@ -38,7 +38,10 @@ std::string SerialDevicePath(const std::string& portName);
 // open it while it is held), in raw mode with the given line settings, DTR and RTS on and no
 // handshake. Settings a device cannot take partly (a pseudo-terminal has no parity) are applied
 // as far as the device accepts them. Bytes the port received before it was opened are discarded:
-// they belong to no reading of this transfer.
+// they belong to no reading of this transfer. Call ReleaseSerialDevice before closing the port.
 SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& config);
+// Ends the exclusive use of an open port. Closing alone does not end it while another program
+// still holds the port open, and the port could then not be opened again but by root.
+void ReleaseSerialDevice(int fd);
 
 } // namespace platform

@@ -8,8 +8,17 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
 #include <netinet/in.h>
+#include <optional>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -54,6 +63,50 @@ int FreeTcpPort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+// Runs `body` in a child process and returns the text it gave; the child exits right after it.
+std::string RunInChild(const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const std::string text = body();
+        [[maybe_unused]] ssize_t n = ::write(fds[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return text;
+}
+
+// What RunInChild gives when the child could not become what the test needs.
+constexpr char kChildCannot[] = "child cannot: ";
+
+// Runs `body` as an ordinary user: as "nobody" when the tests run as root, else as the user they
+// run as. nullopt, with the reason in `*why`, when the child could not switch to that user.
+std::optional<std::string> RunAsOrdinaryUser(const std::function<std::string()>& body, std::string* why) {
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t uid = nobody ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    const std::string text = RunInChild([&]() -> std::string {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+            return std::string(kChildCannot) + "switch to the user nobody";
+        return body();
+    });
+    if (text.rfind(kChildCannot, 0) == 0) {
+        *why = text;
+        return std::nullopt;
+    }
+    return text;
 }
 
 TEST_F(LinkTest, SerialSettingsChecksRunInOrderAndConcatenate) {
@@ -171,6 +224,27 @@ TEST_F(LinkTest, PortInUseIsRefused) {
     CloseDevice(dev);
     EXPECT_EQ(OpenDeviceLink(second), "");
     CloseDevice(second);
+}
+
+// A port that another program holds open too (a pty bridge, a port server) can be opened again by
+// an ordinary user after the program closed it: closing ends the exclusive use.
+TEST_F(LinkTest, PortOpensAgainAfterCloseWhileAnotherProgramHoldsIt) {
+    sim::SimScale scale(sim::SimScale::Pty); // this process holds both ends of the line
+    scale.Attach(dev);
+    ASSERT_EQ(::chmod(scale.PortPath().c_str(), 0666), 0);
+    std::string why;
+    const auto opened = RunAsOrdinaryUser(
+        [&] {
+            std::string results = OpenDeviceLink(dev) + "|";
+            CloseDevice(dev);
+            results += OpenDeviceLink(dev);
+            CloseDevice(dev);
+            return results;
+        },
+        &why);
+    if (!opened)
+        GTEST_SKIP() << why;
+    EXPECT_EQ(*opened, "|");
 }
 
 TEST_F(LinkTest, SerialPortPassesEveryByteUnchanged) {
