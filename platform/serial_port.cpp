@@ -7,9 +7,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
 #include <iterator>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace platform {
@@ -48,6 +51,20 @@ SerialOpenResult Fail(int fd, SerialFailure failure, int error) {
     return {-1, failure, error};
 }
 
+// What a user who may not open the device can do: join the group that may use it, when it has one.
+std::string PermissionHint(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_gid != 0 &&
+        (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        char buffer[4096];
+        group entry{};
+        group* found = nullptr;
+        if (::getgrgid_r(info.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+            return std::string("add the user to the group ") + found->gr_name + ", then log in again";
+    }
+    return "this user may not use " + path + ": ask the administrator for access";
+}
+
 } // namespace
 
 std::string SerialDevicePath(const std::string& portName) {
@@ -70,7 +87,7 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     // TIOCEXCL keeps other users out; root passes it, so an advisory lock keeps other instances
     // of this program (and other well-behaved programs) out as well.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return Fail(fd, SerialFailure::Unavailable, errno);
+        return Fail(fd, SerialFailure::Unavailable, errno == EWOULDBLOCK ? EBUSY : errno);
 
     struct termios2 tio {};
     if (::ioctl(fd, TCGETS2, &tio) != 0)
@@ -127,6 +144,27 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
 
 void ReleaseSerialDevice(int fd) {
     ::ioctl(fd, TIOCNXCL);
+}
+
+std::string SerialFailureText(const std::string& path, int error) {
+    const std::string system = std::system_category().message(error);
+    const std::string plugIn = ": check the port name, and that the scale's adapter is plugged in)";
+    switch (error) {
+    case ENOENT:
+        return system + " (there is no " + path + plugIn;
+    case ENODEV:
+    case ENXIO:
+        return system + " (no port answers at " + path + plugIn;
+    case EACCES:
+    case EPERM:
+        return system + " (" + PermissionHint(path) + ")";
+    case EBUSY:
+        return system + " (the port is in use by another program, or by another scale)";
+    case ENOTTY:
+        return path + " is not a serial port";
+    default:
+        return system;
+    }
 }
 
 } // namespace platform

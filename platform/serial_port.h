@@ -27,7 +27,7 @@ enum class SerialFailure {
 struct SerialOpenResult {
     int fd = -1; // the open port (owned by the caller) when failure is None
     SerialFailure failure = SerialFailure::None;
-    int error = 0; // errno of the failed step
+    int error = 0; // errno of the failed step; EBUSY for a port in use, however that was seen
 };
 
 // The device path of a port name: a name that starts with "/" is used as is, "COMn" (n from 1 up)
@@ -43,5 +43,10 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
 // Ends the exclusive use of an open port. Closing alone does not end it while another program
 // still holds the port open, and the port could then not be opened again but by root.
 void ReleaseSerialDevice(int fd);
+
+// Why the port at `path` could not be opened, in words the user can act on: the system's reason
+// for `error` and, where there is one, what to do about it, as in "Permission denied (add the user
+// to the group dialout, then log in again)".
+std::string SerialFailureText(const std::string& path, int error);
 
 } // namespace platform

@@ -2,13 +2,17 @@
 
 #include "app/gui_base/text.h"
 
+#include <algorithm>
 #include <wx/artprov.h>
 #include <wx/button.h>
+#include <wx/gdicmn.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
 namespace {
+constexpr int kWrapCharacters = 80;
+
 wxBitmap IconOf(ScaleBoxKind kind) {
     return wxArtProvider::GetBitmap(kind == ScaleBoxKind::kScaleError ? wxART_ERROR : wxART_WARNING,
                                     wxART_MESSAGE_BOX);
@@ -43,6 +47,9 @@ bool CScaleMessageBox::OffersCancel() const {
 void CScaleMessageBox::SetText(const std::string& text, ScaleBoxKind kind) {
     m_text = text;
     m_label->SetLabelText(FromBytes(text));
+    // A message that says why a link failed runs long: lines are wrapped, so that the box stays
+    // on the screen with its buttons.
+    m_label->Wrap(std::min(GetCharWidth() * kWrapCharacters, wxGetDisplaySize().GetWidth() * 2 / 3));
     if (OffersCancel() != (kind == ScaleBoxKind::kScaleError)) {
         m_icon->SetBitmap(IconOf(kind));
         m_cancel->Show(kind == ScaleBoxKind::kScaleError);

@@ -185,17 +185,20 @@ TEST(SerialDevicePathTest, MapsPortNamesToDevices) {
         EXPECT_EQ(platform::SerialDevicePath(c.name), c.path) << c.name;
 }
 
+// Every message says why, in words that tell the user what to mend.
 TEST_F(LinkTest, OpeningFailuresGiveTheirMessages) {
     // A port that does not exist is reported after the pause.
     dev->m_port = "/dev/pondra-no-such-port";
     auto start = Clock::now();
-    EXPECT_EQ(OpenDeviceLink(dev), "Error opening /dev/pondra-no-such-port");
+    EXPECT_EQ(OpenDeviceLink(dev), "Error opening /dev/pondra-no-such-port: No such file or directory (there is no "
+                                   "/dev/pondra-no-such-port: check the port name, and that the scale's adapter "
+                                   "is plugged in)");
     EXPECT_GE(SecondsSince(start), 1.9);
     EXPECT_FALSE(dev->m_link.IsOpen());
 
     // A device that is no serial port.
     dev->m_port = "/dev/null";
-    EXPECT_EQ(OpenDeviceLink(dev), "Error initialise communication parameters!");
+    EXPECT_EQ(OpenDeviceLink(dev), "Error initialise communication parameters! (/dev/null is not a serial port)");
     EXPECT_FALSE(dev->m_link.IsOpen());
 
     // Four data bits pass the check but no Linux port can run them.
@@ -218,7 +221,9 @@ TEST_F(LinkTest, PortInUseIsRefused) {
     ASSERT_EQ(OpenDeviceLink(dev), "");
     Device* second = CreateDevice();
     scale.Attach(second);
-    EXPECT_EQ(OpenDeviceLink(second), "Error opening " + scale.PortPath());
+    EXPECT_EQ(OpenDeviceLink(second), "Error opening " + scale.PortPath() +
+                                          ": Device or resource busy (the port is in use by another program, "
+                                          "or by another scale)");
     EXPECT_FALSE(second->m_link.IsOpen());
     // Released on close: the port can be opened again.
     CloseDevice(dev);
@@ -245,6 +250,36 @@ TEST_F(LinkTest, PortOpensAgainAfterCloseWhileAnotherProgramHoldsIt) {
     if (!opened)
         GTEST_SKIP() << why;
     EXPECT_EQ(*opened, "|");
+}
+
+// A user who may not open the port is told how to get the right to: join the port's group, or,
+// where no group may use it, ask for access.
+TEST_F(LinkTest, PortRefusedToTheUserSaysHowToGetAccess) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can hand the port to another owner and group";
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout)
+        GTEST_SKIP() << "this system has no group dialout";
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(dev);
+    const std::string path = scale.PortPath();
+    struct Case {
+        gid_t group;
+        mode_t mode;
+        std::string hint;
+    } cases[] = {
+        {dialout->gr_gid, 0660, "add the user to the group dialout, then log in again"},
+        {0, 0600, "this user may not use " + path + ": ask the administrator for access"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(::chown(path.c_str(), 0, c.group), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        std::string why;
+        const auto message = RunAsOrdinaryUser([&] { return OpenDeviceLink(dev); }, &why);
+        if (!message)
+            GTEST_SKIP() << why;
+        EXPECT_EQ(*message, "Error opening " + path + ": Permission denied (" + c.hint + ")");
+    }
 }
 
 TEST_F(LinkTest, SerialPortPassesEveryByteUnchanged) {
@@ -328,27 +363,62 @@ TEST_F(LinkTest, BytesAreTakenAsSoonAsTheyArrive) {
     }
 }
 
-TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
+// Each way a connection fails is told with its reason: a refusal at once, silence after the wait.
+TEST_F(LinkTest, TcpFailuresSayWhy) {
     // An address that does not parse is refused without any attempt to connect.
     dev->m_ipAddress = "0";
     dev->m_tcpPort = "80";
-    EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0:80.");
+    EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0:80: Invalid argument.");
     // Nor is 0.0.0.0, which Linux would route to a service of this machine.
     sim::SimScale local(sim::SimScale::Tcp);
     dev->m_ipAddress = "0.0.0.0";
     dev->m_tcpPort = std::to_string(local.TcpPort());
     EXPECT_EQ(ConnectEthernetDevice(dev),
-              "Error (22) connecting to ethernet device at 0.0.0.0:" + dev->m_tcpPort + ".");
+              "Error (22) connecting to ethernet device at 0.0.0.0:" + dev->m_tcpPort + ": Invalid argument.");
     EXPECT_FALSE(local.WaitForConnection(std::chrono::milliseconds(200)));
 
     const std::string port = std::to_string(FreeTcpPort());
     dev->m_useEthernet = "1";
     dev->m_ipAddress = "127.0.0.1";
     dev->m_tcpPort = port;
+    EXPECT_EQ(OpenDeviceLink(dev), "Error (111) connecting to ethernet device at 127.0.0.1:" + port +
+                                       ": Connection refused (nothing takes connections on that port: check the "
+                                       "port number, and that the scale is switched on).");
+    EXPECT_FALSE(dev->m_link.IsOpen());
+
+    // A listener whose queue is full answers no more: the connection times out.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(queued, reinterpret_cast<sockaddr*>(&address), length), 0);
+    dev->m_tcpPort = std::to_string(ntohs(address.sin_port));
     auto start = Clock::now();
-    EXPECT_EQ(OpenDeviceLink(dev), "Timeout error connecting to ethernet device at 127.0.0.1:" + port + ".");
+    EXPECT_EQ(OpenDeviceLink(dev), "Timeout error connecting to ethernet device at 127.0.0.1:" + dev->m_tcpPort +
+                                       ": no answer from the scale (check the address, the network cable, and "
+                                       "that the scale is switched on).");
     ExpectLasted(start, 1.0);
     EXPECT_FALSE(dev->m_link.IsOpen());
+    ::close(queued);
+    ::close(listener);
+
+    // A network this machine has no way to: in a network of the test's own, where nothing is up.
+    const std::string unreachable = RunInChild([&] {
+        if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
+            return std::string(kChildCannot) + "make a network of its own";
+        dev->m_ipAddress = "10.1.2.3";
+        dev->m_tcpPort = "4001";
+        return OpenDeviceLink(dev);
+    });
+    if (unreachable.rfind(kChildCannot, 0) == 0)
+        GTEST_SKIP() << unreachable;
+    EXPECT_EQ(unreachable, "Error (101) connecting to ethernet device at 10.1.2.3:4001: Network is unreachable "
+                           "(check the address, and this computer's network connection).");
 }
 
 TEST_F(LinkTest, TcpLinkReadsWritesTimesOutAndSeesPeerClose) {

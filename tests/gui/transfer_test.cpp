@@ -122,6 +122,10 @@ TEST_F(TransferTest, GetWithoutAWorkbookInExcelModeStopsEverything) {
     EXPECT_FALSE(Scale(0)->RequestEvent.IsSet());
 }
 
+const std::string kNoSuchPortMessage =
+    "Scale Scale01: Error opening /dev/pondra-no-such-port: No such file or directory (there is no "
+    "/dev/pondra-no-such-port: check the port name, and that the scale's adapter is plugged in)";
+
 TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
     Scale(0)->m_port = "/dev/pondra-no-such-port";
     CreateDevice();
@@ -133,7 +137,7 @@ TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
         ScaleBoxCloser closer(Frame());
         Command(ID_TRANSFER_START);
         ASSERT_EQ(closer.Texts().size(), 1u);
-        EXPECT_EQ(closer.Texts()[0], "Scale Scale01: Error opening /dev/pondra-no-such-port");
+        EXPECT_EQ(closer.Texts()[0], kNoSuchPortMessage);
         EXPECT_EQ(closer.OffersCancel(), std::vector<bool>{false}); // nothing to choose: OK only
     }
     // The second scale started as the first of the transfer: hotkey, timer and log are set up.
@@ -621,7 +625,7 @@ TEST_F(StartUpTransferTest, ReadingsWhileTheFailureBoxIsOpenAreShown) {
     });
     closer.Start(20);
     ASSERT_TRUE(Start());
-    EXPECT_EQ(boxTexts, std::vector<std::string>{"Scale Scale01: Error opening /dev/pondra-no-such-port"});
+    EXPECT_EQ(boxTexts, std::vector<std::string>{kNoSuchPortMessage});
     std::string all;
     for (int i = 1; i <= 10; ++i)
         all += "\tR-" + std::to_string(i) + "\r\n";

@@ -110,6 +110,9 @@ std::vector<std::string> LayoutFaults(wxWindow* dialog) {
     std::vector<std::string> faults;
     std::vector<wxWindow*> controls;
     CollectControls(dialog, dialog, &controls);
+    // The whole dialog is on the screen, buttons included, however long its text.
+    if (!wxRect(wxGetDisplaySize()).Contains(dialog->GetScreenRect()))
+        faults.push_back("the dialog reaches past the screen");
     // Controls keep off the dialog's edges (a panel that holds them may fill it).
     const wxRect inner = wxRect(dialog->GetClientSize()).Deflate(3);
     for (wxWindow* control : controls) {
@@ -190,8 +193,13 @@ TEST_F(DialogLayoutTest, EveryDialogHoldsItsTextsKeepsItsControlsInPlaceAndFocus
         {"TransferSelect", [] { return std::make_unique<CTransferSelect>(nullptr); }},
         {"StartReport",
          [] {
-             return std::make_unique<CScaleMessageBox>(nullptr, "Scale Scale02: Error opening /dev/ttyUSB3",
-                                                       ScaleBoxKind::kStartReport);
+             return std::make_unique<CScaleMessageBox>(
+                 nullptr,
+                 "Scale Scale02: Error opening /dev/ttyUSB3: Permission denied (add the user to the group "
+                 "dialout, then log in again)\nScale Scale03: Error (111) connecting to ethernet device at "
+                 "192.168.1.20:4001: Connection refused (nothing takes connections on that port: check the port "
+                 "number, and that the scale is switched on).",
+                 ScaleBoxKind::kStartReport);
          }},
         {"ScaleError",
          [] {
