@@ -84,24 +84,17 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     if (fd < 0)
         return Fail(-1, IsUnavailableError(errno) ? SerialFailure::Unavailable : SerialFailure::OpenFailed,
                     errno);
-    // TIOCEXCL keeps other users out; root passes it, so an advisory lock keeps other instances
-    // of this program (and other well-behaved programs) out as well.
+    // TIOCEXCL (set last, below) keeps other users out; root passes it, so an advisory lock keeps
+    // other instances of this program (and other well-behaved programs) out as well.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return Fail(fd, SerialFailure::Unavailable, errno == EWOULDBLOCK ? EBUSY : errno);
 
     struct termios2 tio {};
     if (::ioctl(fd, TCGETS2, &tio) != 0)
         return Fail(fd, SerialFailure::Setup, errno);
-    if (::ioctl(fd, TIOCEXCL) != 0)
-        return Fail(fd, SerialFailure::Setup, errno);
-    // From here on a failure gives up the exclusive use before the port is closed.
-    auto failExclusive = [fd](SerialFailure failure, int error) {
-        ReleaseSerialDevice(fd);
-        return Fail(fd, failure, error);
-    };
 
     if (config.dataBits < 5 || config.dataBits > 8 || config.baudRate <= 0)
-        return failExclusive(SerialFailure::State, EINVAL);
+        return Fail(fd, SerialFailure::State, EINVAL);
 
     // Raw bytes in both directions: no line editing, no echo, no character translation, no
     // software handshake, parity errors not marked (a byte arrives as received).
@@ -129,16 +122,19 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     if (::ioctl(fd, TCSETS2, &tio) != 0) {
         // Some devices (pseudo-terminals, some adapters) take no parity; open them without.
         if (errno != EINVAL || parityBits == 0)
-            return failExclusive(SerialFailure::State, errno);
+            return Fail(fd, SerialFailure::State, errno);
         tio.c_cflag &= ~(PARENB | PARODD | CMSPAR);
         if (::ioctl(fd, TCSETS2, &tio) != 0)
-            return failExclusive(SerialFailure::State, errno);
+            return Fail(fd, SerialFailure::State, errno);
     }
     // DTR and RTS on; a device without modem lines (a pseudo-terminal) refuses this harmlessly.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIS, &lines);
     // What the port held before this open is old: a reading from before Start, or the tail of one.
     ::ioctl(fd, TCFLSH, TCIFLUSH);
+    // Exclusive use begins once the port is ready, so that a failed open leaves nothing to undo.
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return Fail(fd, SerialFailure::Setup, errno);
     return {fd, SerialFailure::None, 0};
 }
 
