@@ -131,6 +131,16 @@ void XlsxWorkbook::SetCellValue(int index, CellRef cell, std::string_view value)
     m_impl->written.push_back({SheetName(index), cell, std::string(value)});
 }
 
+bool XlsxWorkbook::CellHoldsValue(int index, CellRef cell) {
+    LoadSheet(index);
+    return m_impl->sheets[static_cast<std::size_t>(index)]->HoldsValue(cell);
+}
+
+int XlsxWorkbook::LastFilledCell(int index, CellRef from, bool alongRows) {
+    LoadSheet(index);
+    return m_impl->sheets[static_cast<std::size_t>(index)]->LastFilled(from, alongRows);
+}
+
 void XlsxWorkbook::Save() {
     Impl& impl = *m_impl;
     if (!impl.changed) {
