@@ -390,6 +390,16 @@ std::string WithCrLf(std::string_view text) {
 
 enum class LoadStatus { Read, Missing, Empty, Failed };
 
+// The number of scales the text would make: one per line that begins with "[Commode]".
+int CountScaleSections(std::string_view text) {
+    int count = 0;
+    LineReader reader(text);
+    std::string line;
+    while (reader.Next(&line))
+        count += line.starts_with("[Commode]") ? 1 : 0;
+    return count;
+}
+
 // Far more than any settings file holds; a larger file is not read.
 constexpr std::size_t kMaxSettingsBytes = 16 << 20;
 
@@ -403,6 +413,11 @@ LoadStatus LoadFile(const std::string& path, std::string* text, std::string* rea
         return read.error == ENOENT ? LoadStatus::Missing : LoadStatus::Failed;
     }
     *text = std::move(read.bytes);
+    if (CountScaleSections(*text) > kMaxScales) {
+        text->clear();
+        *reason = "it holds more than " + std::to_string(kMaxScales) + " scales, the most that Pondra keeps";
+        return LoadStatus::Failed;
+    }
     return text->empty() ? LoadStatus::Empty : LoadStatus::Read;
 }
 

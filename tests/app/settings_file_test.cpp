@@ -472,6 +472,29 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
     ASSERT_EQ(m_ui.errors.size(), 1u);
     EXPECT_NE(m_ui.errors[0].find("could not be created"), std::string::npos);
     ExpectDefaultSettings(m_frame);
+
+    // A file that would make more scales than the program keeps is not read.
+    m_path = (m_dir / "many.ini").string();
+    for (const int sections : {kMaxScales, kMaxScales + 1}) {
+        m_ui = {};
+        ResetSettingsValues();
+        std::string text;
+        for (int i = 0; i < sections; ++i)
+            text += "[Commode]\r\n";
+        WriteBytes(m_path, text + "Model=TR-24;\r\n");
+        Read();
+        if (sections == kMaxScales) {
+            EXPECT_TRUE(m_ui.errors.empty());
+            EXPECT_EQ(g_DeviceCount, kMaxScales);
+            continue;
+        }
+        ASSERT_EQ(m_ui.errors.size(), 1u);
+        EXPECT_NE(m_ui.errors[0].find(" cannot be read (it holds more than 3899 scales, the most that Pondra "
+                                      "keeps)."),
+                  std::string::npos)
+            << m_ui.errors[0];
+        ExpectDefaultSettings(m_frame);
+    }
 }
 
 TEST_F(SettingsFileTest, SaveThroughSymbolicLinkKeepsTheLink) {
