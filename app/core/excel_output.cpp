@@ -4,7 +4,9 @@
 #include "comms/device.h"
 #include "comms/settings.h"
 
+#include <algorithm>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -129,14 +131,19 @@ void ExcelOutput::WriteReadingToExcel(const Device& dev) {
     if (m_application.IsEmpty() || m_sheet.IsEmpty())
         return;
 
+    // After a write failed, the readings that the stop still delivers are not written after it.
+    if (!m_writeFailure.empty())
+        return;
+
     if (g_ExcelNextCell.empty())
         g_ExcelNextCell = g_ExcelCell;
     else
         g_ExcelNextCell = OffsetCellAddress(g_ExcelNextCell, g_ExcelByRows == 0);
-    std::string cell = g_ExcelNextCell;
 
     const ExcelReadingTexts reading = TakeExcelReading(dev, m_host.CurrentDateTimeText());
     try {
+        SkipFilledCells(reading);
+        std::string cell = g_ExcelNextCell;
         for (int i = 0; i < kOutputFieldCount; ++i) {
             const xlsx::ExcelWorksheet active = m_application.GetActiveSheet();
             m_lastDispatch = active.Dispatch();
@@ -161,10 +168,40 @@ void ExcelOutput::WriteReadingToExcel(const Device& dev) {
         }
     } catch (const xlsx::SpreadsheetError& error) {
         // The fields before this one stay written. Later readings would fail the same way and be
-        // lost one by one, so the transfer stops and says why.
+        // lost one by one, so the transfer stops and says why, before the stop asks whether to
+        // save.
+        m_writeFailure = error.what();
         m_host.StopAll();
-        m_host.ShowExcelBox(error.what(), kAppCaption, ExcelBox::kFrame);
+        ShowWriteFailure();
     }
+}
+
+void ExcelOutput::ShowWriteFailure() {
+    if (m_writeFailure.empty())
+        return;
+    const std::string text = std::move(m_writeFailure);
+    m_writeFailure.clear();
+    m_host.ShowExcelBox(text, kAppCaption, ExcelBox::kFrame);
+}
+
+// A reading never goes over a cell that holds a value, put there by an earlier transfer or by
+// another program: when one of the cells it would write holds one, the reading goes after the last
+// filled cell of those rows or columns, in the direction that readings advance.
+void ExcelOutput::SkipFilledCells(const ExcelReadingTexts& reading) {
+    const bool readingsDown = g_ExcelByRows == 0;
+    std::vector<std::string> cells;
+    std::string cell = g_ExcelNextCell;
+    for (int i = 0; i < kOutputFieldCount && !g_OutputFields[i].empty() && g_OutputFields[i] != "-----"; ++i) {
+        if (ExcelFieldValue(g_OutputFields[i], reading))
+            cells.push_back(cell);
+        cell = OffsetCellAddress(cell, !readingsDown);
+    }
+    if (std::none_of(cells.begin(), cells.end(), [&](const std::string& c) { return m_sheet.HasValue(c); }))
+        return;
+    long steps = 0;
+    for (const std::string& c : cells)
+        steps = std::max(steps, m_sheet.LastFilledStep(c, readingsDown));
+    g_ExcelNextCell = OffsetCellAddress(g_ExcelNextCell, readingsDown, steps + 1);
 }
 
 void ExcelOutput::WriteExcelCell(const std::string& cell, const std::string& value) {
@@ -187,6 +224,7 @@ bool ExcelOutput::CloseExcel() {
     if (m_excelOpen == 0)
         return true;
     m_excelOpen = 0;
+    ShowWriteFailure();
     if (!m_host.ShowExcelBox("Press Yes to save any changes and close Excel", "Save Changes?",
                              ExcelBox::kSaveQuestion)) {
         // The workbook is left as it is on disk.

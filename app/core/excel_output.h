@@ -4,6 +4,7 @@
 // stop through ExcelOutputHost. Runs on the GUI thread only.
 #pragma once
 
+#include "app/core/excel_cells.h"
 #include "xlsx/excel_objects.h"
 
 #include <string>
@@ -52,6 +53,9 @@ public:
 private:
     void FailStart(const std::string& text, const std::string& caption, ExcelBox box);
     void ReleaseApplication();
+    void SkipFilledCells(const ExcelReadingTexts& reading);
+    // Shows why the last write failed, once.
+    void ShowWriteFailure();
 
     ExcelOutputHost& m_host;
     xlsx::ExcelApplication m_application;
@@ -63,4 +67,5 @@ private:
     // The object most recently handed out during a start or by the active-sheet test; only
     // compared with null, never used to reach the object.
     const void* m_lastDispatch = nullptr;
+    std::string m_writeFailure; // why a write failed, until it has been shown
 };

@@ -88,11 +88,13 @@ protected:
 
 } // namespace
 
+// The start cell B2 holds a value, so the readings go after the last filled cell of their columns
+// (B4, a formula) or rows (C2).
 TEST_F(ExcelOutputTest, ReadingsFollowTheDirection) {
     const struct {
         int byRows;
         std::vector<std::string> cells; // first reading's two cells, then the second's
-    } cases[] = {{0, {"B2", "C2", "B3", "C3"}}, {1, {"B2", "B3", "C2", "C3"}}};
+    } cases[] = {{0, {"B5", "C5", "B6", "C6"}}, {1, {"D2", "D3", "E2", "E3"}}};
     for (const auto& c : cases) {
         MakeWorkbook("rich", m_path);
         g_ExcelByRows = c.byRows;
@@ -113,7 +115,7 @@ TEST_F(ExcelOutputTest, ReadingsFollowTheDirection) {
         const char* values[] = {"float:1.5", "float:2.5", "float:3.5", "float:4.5"};
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(Cell(dump, c.cells[i]), values[i]) << c.byRows << " " << c.cells[i];
-        EXPECT_EQ(g_ExcelNextCell, c.byRows ? "C2" : "B3");
+        EXPECT_EQ(g_ExcelNextCell, c.byRows ? "E2" : "B6");
     }
 }
 
@@ -123,11 +125,12 @@ TEST_F(ExcelOutputTest, BlankEntryLeavesItsCellAndTheRestOfTheWorkbookAlone) {
     ASSERT_TRUE(m_frame.Start());
     Reading("7", "8");
     m_frame.Stop();
+    // Below E7, the last filled cell of the reading's columns.
     auto expected = before;
-    expected["Data!B2"] = "int:7\tFalse|00000000|General";
-    expected["Data!D2"] = "str:'t7'\tFalse|00FFFF00|General";
-    expected["Data!E2"] = "str:'Scale01'\tFalse|00000000|General";
-    EXPECT_EQ(DumpWorkbook(m_path), expected); // C2 still says "keep me"
+    expected["Data!B8"] = "int:7\tFalse|00000000|General";
+    expected["Data!D8"] = "str:'t7'\tFalse|00000000|General";
+    expected["Data!E8"] = "str:'Scale01'\tFalse|00000000|General";
+    EXPECT_EQ(DumpWorkbook(m_path), expected);
 }
 
 TEST_F(ExcelOutputTest, AnsweringNoLeavesTheFileAsItWasOnDisk) {
@@ -144,17 +147,23 @@ TEST_F(ExcelOutputTest, AnsweringNoLeavesTheFileAsItWasOnDisk) {
     EXPECT_EQ(ReadBytes(m_path), bytes);
 }
 
-TEST_F(ExcelOutputTest, NextReadingContinuesAfterARestart) {
-    ASSERT_TRUE(m_frame.Start());
-    Reading("1", "2");
-    m_frame.Stop();
-    ASSERT_TRUE(m_frame.Start());
-    Reading("3", "4");
-    m_frame.Stop();
-    const auto dump = DumpWorkbook(m_path);
-    EXPECT_EQ(Cell(dump, "B2"), "int:1");
-    EXPECT_EQ(Cell(dump, "B3"), "int:3");
-    EXPECT_EQ(Cell(dump, "C3"), "int:4");
+// Two transfers, then a transfer of the program's next run, which begins again at the start cell:
+// each reading goes below the last, and no cell that held a value is written over.
+TEST_F(ExcelOutputTest, ReadingsContinueAfterARestartAndNeverGoOverAValue) {
+    const auto before = DumpWorkbook(m_path);
+    for (const auto& [net, nextRun] : {std::pair{"1", false}, {"3", false}, {"5", true}}) {
+        if (nextRun)
+            g_ExcelNextCell.clear();
+        ASSERT_TRUE(m_frame.Start());
+        Reading(net, "2");
+        m_frame.Stop();
+    }
+    auto expected = before;
+    for (const auto& [cell, value] : {std::pair{"B5", "int:1"}, {"B6", "int:3"}, {"B7", "int:5"}}) {
+        expected[std::string("Data!") + cell] = std::string(value) + "\tFalse|00000000|General";
+        expected[std::string("Data!C") + (cell + 1)] = "int:2\tFalse|00000000|General";
+    }
+    EXPECT_EQ(DumpWorkbook(m_path), expected);
 }
 
 TEST_F(ExcelOutputTest, MissingSheetStopsButKeepsTheWorkbookOpen) {
@@ -186,8 +195,8 @@ TEST_F(ExcelOutputTest, EmptyFieldListStopsAndStartsOverAtTheStartCell) {
     Reading("5", "6");
     m_frame.Stop();
     const auto dump = DumpWorkbook(m_path);
-    EXPECT_EQ(Cell(dump, "B2"), "int:6");
-    EXPECT_EQ(Cell(dump, "C2"), "int:2");
+    EXPECT_EQ(Cell(dump, "B6"), "int:6"); // from B2 on, below the first transfer's B5
+    EXPECT_EQ(Cell(dump, "C5"), "int:2");
 }
 
 TEST_F(ExcelOutputTest, StartCellIsRepairedOrTheStartFails) {
@@ -238,10 +247,9 @@ TEST_F(ExcelOutputTest, AFailedWriteKeepsTheFieldsBeforeIt) {
     g_ExcelCell = "XFD2"; // the second field would be past the last column
     ASSERT_TRUE(m_frame.Start());
     Reading("1", "2");
-    ASSERT_EQ(m_frame.events.size(), 3u);
-    EXPECT_EQ(m_frame.events[0], "stop");
-    EXPECT_EQ(m_frame.events[1], kSaveQuestion);
-    EXPECT_EQ(m_frame.events[2], "Pondra: \"XFE2\" is not a cell address of the sheet.");
+    // The reason comes before the stop's save question.
+    EXPECT_EQ(m_frame.events, (std::vector<std::string>{"stop", "Pondra: \"XFE2\" is not a cell address of the sheet.",
+                                                        kSaveQuestion}));
     EXPECT_EQ(Cell(DumpWorkbook(m_path), "XFD2"), "int:1");
 }
 
@@ -261,5 +269,5 @@ TEST_F(ExcelOutputTest, AFailedSaveIsAskedAgainAtTheNextClose) {
     m_frame.events.clear();
     m_frame.output.CloseExcel(); // as the program's end does
     EXPECT_EQ(m_frame.events, (std::vector<std::string>{kSaveQuestion}));
-    EXPECT_EQ(Cell(DumpWorkbook(g_ExcelFile), "B2"), "int:1");
+    EXPECT_EQ(Cell(DumpWorkbook(g_ExcelFile), "B5"), "int:1");
 }

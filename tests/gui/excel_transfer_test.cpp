@@ -88,15 +88,17 @@ protected:
 
 } // namespace
 
+// Readings go past cells that hold values: in "rich" from the start cell B2 on (text) below B4 or
+// right of C2; in "unordered" the second reading goes below C3.
 TEST_F(ExcelTransferTest, ReadingsGoAlongRowsOrColumnsAndAreSaved) {
     const struct {
         const char* workbook; // "unordered": rows stored as 9, 1, 3, with C3 and D3 in row 3
         int byRows;
         const char* lastFirstCell;
         std::vector<std::string> cells; // net and tare of the first reading, then of the second
-    } cases[] = {{"rich", 0, "B3", {"B2", "C2", "B3", "C3"}},
-                 {"rich", 1, "C2", {"B2", "B3", "C2", "C3"}},
-                 {"unordered", 0, "B3", {"B2", "C2", "B3", "C3"}}};
+    } cases[] = {{"rich", 0, "B6", {"B5", "C5", "B6", "C6"}},
+                 {"rich", 1, "E2", {"D2", "D3", "E2", "E3"}},
+                 {"unordered", 0, "B4", {"B2", "C2", "B4", "C4"}}};
     for (const auto& c : cases) {
         MakeWorkbook(c.workbook, m_book);
         g_ExcelByRows = c.byRows;
@@ -112,14 +114,15 @@ TEST_F(ExcelTransferTest, ReadingsGoAlongRowsOrColumnsAndAreSaved) {
 
 TEST_F(ExcelTransferTest, BlankEntryAndAnsweringNoLeaveTheWorkbookAlone) {
     SetFields({"Net Weight", " <Blank>", "Tare Weight", "-----"});
-    Transfer("B3");
-    EXPECT_EQ(Cell("B2"), "float:12.34");
+    Transfer("B6");
+    EXPECT_EQ(Cell("B5"), "float:12.34");
+    EXPECT_EQ(Cell("D5"), "float:2.5");
+    EXPECT_EQ(Cell("B2"), "str:'text 2'");
     EXPECT_EQ(Cell("C2"), "str:'keep me'");
-    EXPECT_EQ(Cell("D2"), "float:2.5");
 
     const std::string bytes = ReadBytes(m_book);
     m_answer = wxNO;
-    Transfer("B5");
+    Transfer("B8");
     EXPECT_EQ(ReadBytes(m_book), bytes);
 }
 
@@ -171,7 +174,7 @@ TEST_F(ExcelTransferTest, ChangingTheOutputModeAsksToSaveTheWorkbook) {
     scale.Attach(g_DeviceList[0].get());
     scale.Run({sim::Send(kFrame1), sim::Pause(100ms), sim::Send(kFrame2), sim::Silent()});
     Command(ID_TRANSFER_START);
-    ASSERT_TRUE(PumpUntil([&] { return g_ExcelNextCell == "B3"; })) << g_ExcelNextCell;
+    ASSERT_TRUE(PumpUntil([&] { return g_ExcelNextCell == "B6"; })) << g_ExcelNextCell;
     wxTheApp->CallAfter([] {
         for (wxWindow* window : wxTopLevelWindows)
             if (auto* dialog = dynamic_cast<COutputMode*>(window); dialog && dialog->IsModal()) {
@@ -183,9 +186,9 @@ TEST_F(ExcelTransferTest, ChangingTheOutputModeAsksToSaveTheWorkbook) {
     EXPECT_EQ(g_OutMode, "Log");
     EXPECT_FALSE(Running());
     EXPECT_EQ(m_boxes, std::vector<std::string>{kSaveQuestion});
-    EXPECT_EQ(Cell("B2"), "float:12.34");
-    EXPECT_EQ(Cell("C2"), "float:2.5");
-    EXPECT_EQ(Cell("B3"), "float:1.0");
+    EXPECT_EQ(Cell("B5"), "float:12.34");
+    EXPECT_EQ(Cell("C5"), "float:2.5");
+    EXPECT_EQ(Cell("B6"), "float:1.0");
     // Nothing is left to ask about at the end.
     m_boxes.clear();
     EXPECT_TRUE(CloseWindow());
