@@ -35,6 +35,7 @@ public:
     bool IsEmpty() const { return !m_book; }
     void ReleaseDispatch() { m_book.reset(); }
     const void* Dispatch() const { return m_book.get(); }
+    const std::string& Name() const { return m_sheet; }
     // The rectangle from cell1 to cell2 (both corners included). A text that is not a cell
     // address throws SpreadsheetError.
     ExcelRange GetRange(const std::string& cell1, const std::string& cell2) const;

@@ -95,6 +95,10 @@ public:
     bool CloseExcel();
     void WriteReadingToExcel(Device* dev);
     void WriteExcelCell(const std::string& cell, const std::string& value);
+    // The program is being ended by the system and cannot ask: the workbook of the transfer is
+    // saved at once. `viewUsable` is false once the display has gone: then the readings that the
+    // window has not yet taken stay where they are.
+    void SaveWorkbookBeforeTheEnd(bool viewUsable);
 
 private:
     // Creation steps.
@@ -102,6 +106,8 @@ private:
     wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id, const wxString& name) override;
     void MoveToStoredPlacement();
     void ReadSettings(const std::string& settingsPath);
+    // Puts the readings that an earlier run left unsaved into their workbooks.
+    void RecoverUnsavedReadings();
 
     // SettingsFileUi
     void ShowSettingsNotice(const std::string& text) override;

@@ -61,6 +61,7 @@ protected:
         g_ExcelDisplay = "Col";
         SetFields({"Net Weight", "Gross Weight", "-----"});
         m_dev.m_name = "Scale01";
+        m_frame.output.SetJournalFolder(m_dir.Path());
     }
     void TearDown() override { ResetSettingsValues(); }
 
@@ -75,6 +76,7 @@ protected:
         TakeCurrentReading(&m_dev);
         m_frame.output.WriteReadingToExcel(m_dev);
     }
+    std::size_t Journals() const { return FindJournals(m_dir.Path()).size(); }
     std::string Cell(const std::map<std::string, std::string>& dump, const std::string& cell) {
         auto it = dump.find("Data!" + cell);
         return it == dump.end() ? "" : it->second.substr(0, it->second.find('\t'));
@@ -145,6 +147,8 @@ TEST_F(ExcelOutputTest, AnsweringNoLeavesTheFileAsItWasOnDisk) {
     m_frame.output.CloseExcel();
     EXPECT_EQ(m_frame.events, (std::vector<std::string>{"stop", kSaveQuestion}));
     EXPECT_EQ(ReadBytes(m_path), bytes);
+    // Nor does the next start put them in.
+    EXPECT_EQ(Journals(), 0u);
 }
 
 // Two transfers, then a transfer of the program's next run, which begins again at the start cell:
@@ -264,10 +268,48 @@ TEST_F(ExcelOutputTest, AFailedSaveIsAskedAgainAtTheNextClose) {
     m_frame.Stop();
     ASSERT_EQ(m_frame.events.size(), 3u);
     EXPECT_NE(m_frame.events[2].find("Cannot save the workbook"), std::string::npos) << m_frame.events[2];
+    EXPECT_EQ(Journals(), 1u); // for the next start, should the program end now
 
     std::filesystem::rename(m_dir.File("away"), folder);
     m_frame.events.clear();
     m_frame.output.CloseExcel(); // as the program's end does
     EXPECT_EQ(m_frame.events, (std::vector<std::string>{kSaveQuestion}));
     EXPECT_EQ(Cell(DumpWorkbook(g_ExcelFile), "B5"), "int:1");
+    EXPECT_EQ(Journals(), 0u);
+}
+
+// What a run that was killed leaves behind: its journal, the last reading cut off.
+TEST_F(ExcelOutputTest, JournalsLeftBehindGoIntoTheirWorkbooksAtTheStart) {
+    const std::string journal = m_dir.File("Pondra-1-1.journal");
+    WriteBytes(journal, "Pondra journal of readings not yet saved in a workbook\nWorkbook: " + m_path +
+                            "\nSheet: Data\nB5\t12.5\nC5\ta\\tb\n.\nB6\t13\n");
+    const std::string away = m_dir.File("away.xlsx");
+    std::filesystem::rename(m_path, away);
+    m_frame.output.RecoverUnsavedReadings();
+    ASSERT_EQ(m_frame.events.size(), 1u);
+    EXPECT_EQ(m_frame.events[0].substr(0, m_frame.events[0].find(':', 8)),
+              "Pondra: Pondra ended before it saved the workbook " + m_path +
+                  ".\nThe 1 reading of that transfer cannot be saved in it now");
+    EXPECT_NE(m_frame.events[0].find("They are kept in " + journal), std::string::npos);
+
+    std::filesystem::rename(away, m_path);
+    m_frame.events.clear();
+    m_frame.output.RecoverUnsavedReadings();
+    EXPECT_EQ(m_frame.events, std::vector<std::string>{"Pondra: Pondra ended before it saved the workbook " + m_path +
+                                                       ".\nThe 1 reading of that transfer was recovered and saved "
+                                                       "in it."});
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    const auto dump = DumpWorkbook(m_path);
+    EXPECT_EQ(Cell(dump, "B5"), "float:12.5");
+    EXPECT_EQ(Cell(dump, "C5"), "str:'a\\tb'");
+    EXPECT_EQ(Cell(dump, "B6"), "");
+
+    // The journal of a transfer that runs is left alone.
+    ASSERT_TRUE(m_frame.Start());
+    Reading("1", "2");
+    FakeFrame nextRun;
+    nextRun.output.SetJournalFolder(m_dir.Path());
+    nextRun.output.RecoverUnsavedReadings();
+    EXPECT_TRUE(nextRun.events.empty());
+    EXPECT_EQ(Journals(), 1u);
 }
