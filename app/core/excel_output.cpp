@@ -54,11 +54,18 @@ void ExcelOutput::FailStart(const std::string& text, const std::string& caption,
 }
 
 bool ExcelOutput::StartExcel() {
-    // Readings still unsaved after a failed save are offered once more before they would go; when
-    // that save fails again, they stay in their journal for the next start.
-    if (m_excelOpen)
+    // Readings still unsaved after a failed save are offered once more. When that save fails again,
+    // this transfer does not begin: its readings would take the cells of those, which wait in their
+    // journal. The next start or the program's end asks again.
+    if (m_excelOpen) {
         CloseExcel();
-    m_journal.Keep();
+        if (m_excelOpen) {
+            m_excelOpen = 0; // the stop must not ask a third time
+            m_host.StopAll();
+            m_excelOpen = 1;
+            return false;
+        }
+    }
     // A sheet from an earlier start must never receive this transfer's readings.
     m_sheet.ReleaseDispatch();
     if (!m_application.CreateDispatch()) {

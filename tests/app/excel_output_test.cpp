@@ -270,6 +270,13 @@ TEST_F(ExcelOutputTest, AFailedSaveIsAskedAgainAtTheNextClose) {
     EXPECT_NE(m_frame.events[2].find("Cannot save the workbook"), std::string::npos) << m_frame.events[2];
     EXPECT_EQ(Journals(), 1u); // for the next start, should the program end now
 
+    // A new transfer asks again, and does not begin while they cannot be saved.
+    m_frame.events.clear();
+    EXPECT_FALSE(m_frame.Start());
+    ASSERT_EQ(m_frame.events.size(), 3u);
+    EXPECT_EQ(m_frame.events[0], kSaveQuestion);
+    EXPECT_EQ(m_frame.events[2], "stop");
+
     std::filesystem::rename(m_dir.File("away"), folder);
     m_frame.events.clear();
     m_frame.output.CloseExcel(); // as the program's end does
