@@ -428,8 +428,11 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
     const char* what = result.step == platform::ReplaceStep::Create  ? "could not be created"
                        : result.step == platform::ReplaceStep::Write ? "could not be written"
                                                                      : "could not replace the old file";
-    return cause + "\nThe settings file " + path + " was not saved: the new file " + what + " (" +
-           SystemText(result.error) + ").\nThe previous settings file is unchanged.";
+    const std::string why = result.step == platform::ReplaceStep::Refused
+                                ? result.refusal
+                                : std::string("the new file ") + what + " (" + SystemText(result.error) + ")";
+    return cause + "\nThe settings file " + path + " was not saved: " + why +
+           ".\nThe previous settings file is unchanged.";
 }
 
 } // namespace
@@ -538,7 +541,7 @@ void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsF
         const platform::ReplaceResult result = platform::ReplaceFileContents(path, WithCrLf(text));
         if (!result.Ok())
             ui->ShowSettingsError("The new settings file " + path + " could not be created (" +
-                                  SystemText(result.error) +
+                                  result.Reason() +
                                   ").\nPondra runs with the default settings; they are saved when the "
                                   "folder " +
                                   FolderOf(path) + " can be written.");

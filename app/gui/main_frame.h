@@ -145,6 +145,9 @@ private:
     bool DeliverQueuedReadings(Device* dev, std::size_t most);
     // Tells the user, in the status bar and in the view's text to come, that readings were dropped.
     void ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown);
+    // Appends the reading to the data log. Returns what the view shows after the reading when the
+    // log did not take it as usual ("" when it did); the status bar shows it too.
+    std::string LogReading(const std::string& text);
     void ShowText(const ShownText& shown);
     // Delivers every reading that a worker has announced and the window not yet taken, so that the
     // end of a transfer closes the data log or the workbook only after them.

@@ -197,8 +197,14 @@ void CMainFrame::CloseOutputsOnExit() {
     DeliverAnnouncedReadings();
     if (m_excel && !CloseExcel())
         PondraMessageBox("Error closing Excel", wxOK | wxICON_EXCLAMATION, this);
-    if (g_LogFile.IsOpen())
-        g_LogFile.Close();
+    if (g_LogFile.IsOpen()) {
+        const std::string path = g_LogFile.Path();
+        const std::string note = LogCloseNote(path, g_LogFile.Close());
+        if (!note.empty()) {
+            SetStatusText(FromBytes(note.substr(0, note.find('\r'))), kPaneMessage);
+            ShowText({note + "\r\n", true});
+        }
+    }
 }
 
 void CMainFrame::CloseAllDevices() {
@@ -322,6 +328,15 @@ void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count, ShownText* s
     shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)) + "\r\n";
 }
 
+std::string CMainFrame::LogReading(const std::string& text) {
+    const std::string note = LogWriteNote(g_LogFile.Path(), g_LogFile.WriteReading(text));
+    if (note.empty())
+        return "";
+    SetStatusText(FromBytes(note.substr(note.rfind('\n') + 1)), kPaneMessage);
+    // On a line of its own, right below the reading it is about.
+    return (text.empty() || text.back() == '\n' ? "" : "\r\n") + note + "\r\n";
+}
+
 void CMainFrame::ShowText(const ShownText& shown) {
     if (CPondraView* view = GetView())
         view->InsertText(shown.text, shown.ownLine);
@@ -346,7 +361,7 @@ std::string CMainFrame::DeliverReading(Device* dev) {
     } else if (g_LogFile.IsOpen()) {
         // The output the transfer opened: a reading that comes after the output mode was changed,
         // just before the transfer stops, still goes where the others went.
-        g_LogFile.WriteReading(text);
+        text += LogReading(text);
     } else if (HoldsWorkbook()) {
         WriteReadingToExcel(dev);
     }

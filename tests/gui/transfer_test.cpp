@@ -9,6 +9,7 @@
 #include "platform/virtual_keys.h"
 #include "platform/x11_keyboard.h"
 #include "support/fifo.h"
+#include "support/file_conditions.h"
 #include "support/sim_scale.h"
 #include "support/wait.h"
 #include "support/window_manager.h"
@@ -406,6 +407,59 @@ TEST_F(TransferTest, AScaleAtFullSpeedLosesNoReadingUnreported) {
     ASSERT_LT(tail.numbers.size(), all.numbers.size());
     EXPECT_TRUE(std::equal(tail.numbers.begin(), tail.numbers.end(), all.numbers.end() - tail.numbers.size()))
         << "the view is the log's last " << tail.numbers.size() << " readings";
+}
+
+// A log on a full disk: every reading is still shown, each one that the log cannot take is
+// reported under it and in the status bar, with the reason and the count, the log never holds part
+// of a line, the held readings follow in order once there is room, and those never written are
+// named when the transfer stops.
+TEST_F(TransferTest, AFullDiskIsReportedAndTheLogTakesTheHeldReadingsLater) {
+    SmallDisk disk(m_dir / "disk");
+    const std::string log = (disk.Folder() / "Data.log").string();
+    // Room for 10 more bytes: a line of 17 goes in only in part.
+    const std::string before = std::string(4096 - 10 - 2, 'x') + "\r\n";
+    WriteFile(log, before);
+    Frame()->SetLogFileChoice(log);
+    disk.Fill(before.size());
+    const auto logged = [&] { // the log, its first line shortened
+        const std::string text = ReadFile(log);
+        return text.starts_with(before) ? "<before>" + text.substr(before.size()) : text.substr(0, 80);
+    };
+    const std::string line1 = kLine1, line2 = kLine2;
+    std::atomic<int> stage{0};
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Until([&] { return stage == 1; }),
+               sim::Send(kFrame1), sim::Until([&] { return stage == 2; }), sim::Send(kFrame2),
+               sim::Silent()});
+    Command(ID_TRANSFER_START);
+
+    const std::string note = "Data log " + log + ": ";
+    const std::string held = " not logged (" + disk.Reason() + "); held until the log can be written again";
+    std::string shown =
+        line1 + note + "1 reading" + held + "\r\n" + line2 + note + "2 readings" + held + "\r\n";
+    EXPECT_TRUE(PumpUntil([&] { return ViewText() == shown; })) << ViewText();
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), note + "2 readings" + held);
+    EXPECT_EQ(logged(), "<before>");
+
+    disk.Free();
+    stage = 1;
+    EXPECT_TRUE(PumpUntil([&] { return logged() == "<before>" + line1 + line2 + line1; })) << logged();
+    shown += line1 + note + "written again; 2 readings held meanwhile now logged\r\n";
+    EXPECT_TRUE(PumpUntil([&] { return ViewText() == shown; })) << ViewText();
+
+    // Up to the end of a block, so that nothing more fits; the next reading is held, then stopped.
+    WriteFile(log, ReadFile(log) + std::string(8192 - ReadFile(log).size() - 2, 'p') + "\r\n");
+    disk.Fill(8192);
+    stage = 2;
+    shown += line2 + note + "1 reading" + held + "\r\n";
+    EXPECT_TRUE(PumpUntil([&] { return ViewText() == shown; })) << ViewText();
+    Command(ID_TRANSFER_STOP);
+    const std::string lost =
+        note + "cannot be written (" + disk.Reason() + "); this held reading is lost to the log:";
+    EXPECT_EQ(ViewText(), shown + lost + "\r\n" + line2.substr(0, line2.size() - 2) + "\r\n");
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), lost);
+    EXPECT_EQ(ReadFile(log).size(), 8192u);
 }
 
 TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
