@@ -162,8 +162,8 @@ void XlsxWorkbook::Save() {
     } catch (const SpreadsheetError&) {
         throw;
     } catch (const std::runtime_error& error) {
-        throw SpreadsheetError(kSpreadsheetFailure,
-                               "Cannot save the workbook " + Quoted(impl.path) + ": " + error.what());
+        throw SpreadsheetError(kSpreadsheetFailure, "Cannot save the workbook " + Quoted(impl.path) + ": " +
+                                                        error.what() + ".\nThe file on disk is as it was.");
     }
 }
 

@@ -463,7 +463,8 @@ TEST_F(XlsxWorkbookTest, AFailedSaveLeavesTheOldFileAndCanBeRepeated) {
         book->Save();
         ADD_FAILURE() << "saved on a full disk";
     } catch (const SpreadsheetError& error) {
-        EXPECT_EQ(error.what(), "Cannot save the workbook '" + onDisk + "': " + disk.Reason());
+        EXPECT_EQ(error.what(), "Cannot save the workbook '" + onDisk + "': " + disk.Reason() +
+                                    ".\nThe file on disk is as it was.");
     }
     EXPECT_TRUE(ReadBytes(onDisk) == bytes);
     disk.Free();
