@@ -8,8 +8,9 @@
 
 // A folder on a disk that fills up when the test says so. Where the test may mount (root or
 // CAP_SYS_ADMIN) the folder is a small tmpfs of its own, filled by a file that takes every free
-// block. Elsewhere a file size limit (RLIMIT_FSIZE) stands in: no file may grow past the end of the
-// 4 KB block it ends in, and a write past it fails as on a full disk, with EFBIG.
+// block, so that each file can still grow to the end of the 4 KB block it ends in. Elsewhere a file
+// size limit (RLIMIT_FSIZE) of the whole process stands in: no file may grow past the end of the
+// block in which the largest file of the folder ends, and a write past it fails with EFBIG.
 class SmallDisk {
 public:
     explicit SmallDisk(std::filesystem::path folder);
@@ -18,9 +19,8 @@ public:
     SmallDisk& operator=(const SmallDisk&) = delete;
 
     const std::filesystem::path& Folder() const { return m_folder; }
-    bool Mounted() const { return m_mounted; }
-    // From now on the files in the folder grow at most to the end of the block they end in. With
-    // the size limit, `largest` is the size that the largest file in the folder has or will have.
+    // From now on the disk is full. With the size limit, `largest` is the size that the largest
+    // file in the folder has or will have.
     void Fill(std::uintmax_t largest = 0);
     void Free();
     // What a write that meets the full disk is told: "No space left on device" or "File too large".
