@@ -361,21 +361,22 @@ TEST_F(WindowTest, ViewPutsTextBesideTheCaretsLineNeverIntoItNorOverTheSelection
     wxTextCtrl* edit = view->GetEdit();
     const std::string user = "12/09/26 15:18:20 +100.00\r\nnote\r\n";
     const long end = static_cast<long>(user.size());
+    const std::vector<std::string> lines{"A\r\n", "B\r\n"};
+    const std::vector<std::string> trace{"PC-Scale01 : P", "Scale01    : x\r\n"}; // a piece, then a line
     const std::string atTop = "A\r\nB\r\n" + user;
     const struct {
         const char* name;
         long from, to; // the caret, or the selection, in `user`
-        std::vector<std::string> texts;
+        const std::vector<std::string>& texts;
         std::string expected;
     } cases[] = {
-        {"caret at the end", end, end, {"A\r\n", "B\r\n"}, user + "A\r\nB\r\n"},
-        {"caret inside a line", 9, 9, {"A\r\n", "B\r\n"}, atTop},
-        {"selection across lines", 9, 29, {"A\r\n", "B\r\n"}, atTop},
-        {"everything selected", 0, end, {"A\r\n", "B\r\n"}, atTop},
-        {"trace pieces inside the text", 29, 29, {"PC-Scale01 : P", "Scale01    : x\r\n"},
-         "12/09/26 15:18:20 +100.00\r\nPC-Scale01 : P\r\nScale01    : x\r\nnote\r\n"},
-        {"trace pieces at the end", end, end, {"PC-Scale01 : P", "Scale01    : x\r\n"},
-         user + "PC-Scale01 : PScale01    : x\r\n"},
+        {"caret at the end", end, end, lines, user + "A\r\nB\r\n"},
+        {"caret inside a line", 9, 9, lines, atTop},
+        {"selection across lines", 9, 29, lines, atTop},
+        {"everything selected", 0, end, lines, atTop},
+        {"trace inside the text", 29, 29, trace,
+         user.substr(0, 27) + "PC-Scale01 : P\r\n" + trace[1] + "note\r\n"},
+        {"trace at the end", end, end, trace, user + trace[0] + trace[1]},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
