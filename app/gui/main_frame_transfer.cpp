@@ -22,11 +22,15 @@
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
 constexpr int kMaxStartFailures = 9;
+// The longest wait for stopped workers to end before a setting they read changes.
+constexpr auto kSettingChangeWait = std::chrono::seconds(2);
 
 // The keystroke and hotkey modifier bits are passed to the platform layer as they are.
 static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == int{platform::kPressCtrl} &&
@@ -188,6 +192,27 @@ void CMainFrame::StopAll() {
     for (const auto& dev : g_DeviceList)
         StopWorker(dev.get());
     CloseOutputsOnExit();
+}
+
+void CMainFrame::StopForSettingChange(Device* dev) {
+    if (dev && !HasWorker(dev))
+        return;
+    if (dev)
+        StopScale(dev);
+    else
+        StopAll();
+    // A worker told to stop finishes the frame in hand first, and ends within moments as its link is
+    // closed. The wait is bounded all the same: one that waits for a message box from this thread
+    // cannot end before it.
+    const auto deadline = std::chrono::steady_clock::now() + kSettingChangeWait;
+    for (const auto& entry : g_DeviceList) {
+        Device* told = entry.get();
+        if (dev && told != dev)
+            continue;
+        while (HasWorker(told) && !told->m_worker->HasEnded() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PollWorker(told);
+    }
 }
 
 // What the end of a transfer closes: the spreadsheet and the data log file. Whatever the output
