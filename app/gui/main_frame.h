@@ -153,6 +153,9 @@ private:
     // end of a transfer closes the data log or the workbook only after them.
     void DeliverAnnouncedReadings();
     void OnScaleError(std::uintptr_t wParam, std::intptr_t lParam);
+    // Opens the scale's link for the start, with the busy pointer and the scale's name in the status
+    // bar while it waits.
+    std::string OpenLinkShowingProgress(Device* dev);
     void OnTransferStart(wxCommandEvent& event);
     void OnTransferStop(wxCommandEvent& event);
     void OnTransferGet(wxCommandEvent& event);

@@ -18,6 +18,7 @@
 #include "platform/virtual_keys.h"
 
 #include <wx/app.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
@@ -98,6 +99,23 @@ bool CMainFrame::IsGetTimerRunning() const {
     return m_getTimer.IsRunning();
 }
 
+std::string CMainFrame::OpenLinkShowingProgress(Device* dev) {
+    // Opening waits on this thread (a second for a TCP scale that does not answer, two for a
+    // missing serial port): meanwhile the pointer is busy and the status bar names the scale.
+    wxBusyCursor busy;
+    wxStatusBar* status = GetStatusBar();
+    const wxString before = status ? status->GetStatusText(kPaneMessage) : wxString();
+    const wxString progress = FromBytes("Connecting to " + dev->m_name + "...");
+    if (status) {
+        status->SetStatusText(progress, kPaneMessage);
+        status->Update(); // painted now: no event is handled until the link is open
+    }
+    std::string error = OpenDeviceLink(dev);
+    if (status && status->GetStatusText(kPaneMessage) == progress)
+        status->SetStatusText(before, kPaneMessage);
+    return error;
+}
+
 void CMainFrame::StartTransfer() {
     const std::string text = CheckSettings();
     if (!text.empty()) {
@@ -112,7 +130,7 @@ void CMainFrame::StartTransfer() {
         Device* dev = entry.get();
         if (!dev->m_active || dev->m_deleted || dev->m_stopping || HasWorker(dev))
             continue;
-        const std::string error = OpenDeviceLink(dev);
+        const std::string error = OpenLinkShowingProgress(dev);
         if (error.empty()) {
             StartScale(dev, !running);
             running = true;
