@@ -7,7 +7,9 @@
 #include "platform/file_replace.h"
 #include "platform/program_path.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -438,10 +440,10 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
 } // namespace
 
 unsigned TimerInterval(const std::string& commandInterval) {
-    if (commandInterval.empty())
-        return 0;
-    // The timer takes unsigned milliseconds.
-    return static_cast<unsigned>(DecimalValue(commandInterval)) * 60000u;
+    // Computed in 64 bits: a hand-edited interval of 71583 minutes would wrap around in 32 and fire
+    // every 12.7 s. No interval is negative, and none is longer than the timer can hold.
+    const std::int64_t ms = std::int64_t{DecimalValue(commandInterval)} * 60000;
+    return static_cast<unsigned>(std::clamp<std::int64_t>(ms, 0, kMaxTimerIntervalMs));
 }
 
 // ---------------------------------------------------------------------------------------------

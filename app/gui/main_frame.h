@@ -76,6 +76,9 @@ public:
     void StartScale(Device* dev, bool first);
     void StopScale(Device* dev);
     void StopAll();
+    // Stops the scale (every scale when null) and waits, a few seconds at most, for the workers so
+    // told to end: the settings they read while they run may then change.
+    void StopForSettingChange(Device* dev = nullptr);
     // True when a scale other than `dev` (any scale when null) is active, not stopping and has a worker.
     bool IsOtherScaleRunning(const Device* dev) const;
     // Wakes the command engines of the scales chosen for Get.
@@ -153,6 +156,9 @@ private:
     // end of a transfer closes the data log or the workbook only after them.
     void DeliverAnnouncedReadings();
     void OnScaleError(std::uintptr_t wParam, std::intptr_t lParam);
+    // Opens the scale's link for the start, with the busy pointer and the scale's name in the status
+    // bar while it waits.
+    std::string OpenLinkShowingProgress(Device* dev);
     void OnTransferStart(wxCommandEvent& event);
     void OnTransferStop(wxCommandEvent& event);
     void OnTransferGet(wxCommandEvent& event);

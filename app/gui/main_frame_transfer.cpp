@@ -18,15 +18,20 @@
 #include "platform/virtual_keys.h"
 
 #include <wx/app.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
 constexpr int kMaxStartFailures = 9;
+// The longest wait for stopped workers to end before a setting they read changes.
+constexpr auto kSettingChangeWait = std::chrono::seconds(2);
 
 // The keystroke and hotkey modifier bits are passed to the platform layer as they are.
 static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == int{platform::kPressCtrl} &&
@@ -94,6 +99,23 @@ bool CMainFrame::IsGetTimerRunning() const {
     return m_getTimer.IsRunning();
 }
 
+std::string CMainFrame::OpenLinkShowingProgress(Device* dev) {
+    // Opening waits on this thread (a second for a TCP scale that does not answer, two for a
+    // missing serial port): meanwhile the pointer is busy and the status bar names the scale.
+    wxBusyCursor busy;
+    wxStatusBar* status = GetStatusBar();
+    const wxString before = status ? status->GetStatusText(kPaneMessage) : wxString();
+    const wxString progress = FromBytes("Connecting to " + dev->m_name + "...");
+    if (status) {
+        status->SetStatusText(progress, kPaneMessage);
+        status->Update(); // painted now: no event is handled until the link is open
+    }
+    std::string error = OpenDeviceLink(dev);
+    if (status && status->GetStatusText(kPaneMessage) == progress)
+        status->SetStatusText(before, kPaneMessage);
+    return error;
+}
+
 void CMainFrame::StartTransfer() {
     const std::string text = CheckSettings();
     if (!text.empty()) {
@@ -108,7 +130,7 @@ void CMainFrame::StartTransfer() {
         Device* dev = entry.get();
         if (!dev->m_active || dev->m_deleted || dev->m_stopping || HasWorker(dev))
             continue;
-        const std::string error = OpenDeviceLink(dev);
+        const std::string error = OpenLinkShowingProgress(dev);
         if (error.empty()) {
             StartScale(dev, !running);
             running = true;
@@ -188,6 +210,27 @@ void CMainFrame::StopAll() {
     for (const auto& dev : g_DeviceList)
         StopWorker(dev.get());
     CloseOutputsOnExit();
+}
+
+void CMainFrame::StopForSettingChange(Device* dev) {
+    if (dev && !HasWorker(dev))
+        return;
+    if (dev)
+        StopScale(dev);
+    else
+        StopAll();
+    // A worker told to stop finishes the frame in hand first, and ends within moments as its link is
+    // closed. The wait is bounded all the same: one that waits for a message box from this thread
+    // cannot end before it.
+    const auto deadline = std::chrono::steady_clock::now() + kSettingChangeWait;
+    for (const auto& entry : g_DeviceList) {
+        Device* told = entry.get();
+        if (dev && told != dev)
+            continue;
+        while (HasWorker(told) && !told->m_worker->HasEnded() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PollWorker(told);
+    }
 }
 
 // What the end of a transfer closes: the spreadsheet and the data log file. Whatever the output

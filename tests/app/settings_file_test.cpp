@@ -215,6 +215,11 @@ TEST_F(SettingsFileTest, LinesAreReadAsTheFileFormatSays) {
              EXPECT_EQ(g_ExcelByRows, 1);
          }},
         {"timer interval", "CommandInterval=3;\r\n", [](auto& f) { EXPECT_EQ(f.m_timerInterval, 180000u); }},
+        // Edited by hand: about 50 days does not wrap around to 12.7 s, and no period is negative.
+        {"timer interval beyond the timer", "CommandInterval=71583;\r\n",
+         [](auto& f) { EXPECT_EQ(f.m_timerInterval, kMaxTimerIntervalMs); }},
+        {"negative timer interval", "CommandInterval=-5;\r\n",
+         [](auto& f) { EXPECT_EQ(f.m_timerInterval, 0u); }},
         {"keys before the first section go to the first scale",
          "DeviceName=Left;\r\n[Commode]\r\nCommPort=COM2;\r\n[Commode]\r\nDeviceName=Right;\r\n",
          [](auto&) {

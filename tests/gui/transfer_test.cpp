@@ -15,6 +15,7 @@
 #include "support/window_manager.h"
 #include "support/x11_target_window.h"
 
+#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 #include <algorithm>
 #include <atomic>
@@ -142,6 +143,103 @@ TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
     EXPECT_FALSE(Scale(0)->m_worker);
     EXPECT_TRUE(g_LogFile.IsOpen());
     EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
+}
+
+// What the screen shows while the window's thread is busy, seen on a connection of its own: whether
+// the pointer, placed on `area`, takes another shape, and whether `area` is painted anew.
+class BusyWatcher {
+public:
+    // Places the pointer; the window learns that it is over it when it next handles events.
+    explicit BusyWatcher(const wxRect& area) : m_area(area), m_display(XOpenDisplay(nullptr)) {
+        int event = 0, error = 0, major = 6, minor = 0;
+        m_ok = m_display && XFixesQueryExtension(m_display, &event, &error) &&
+               XFixesQueryVersion(m_display, &major, &minor);
+        if (!m_ok)
+            return;
+        XWarpPointer(m_display, 0, DefaultRootWindow(m_display), 0, 0, 0, 0, area.x + area.width / 2,
+                     area.y + area.height / 2);
+        XSync(m_display, False);
+    }
+    ~BusyWatcher() {
+        Stop();
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool Ok() const { return m_ok; }
+    // Watches from now on for what differs from the pointer and the area as they are now.
+    void Start() {
+        const unsigned long cursor = Cursor();
+        const std::string pixels = Pixels();
+        m_thread = std::thread([this, cursor, pixels] {
+            while (!m_stop) {
+                m_pointerChanged = m_pointerChanged || Cursor() != cursor;
+                m_areaPainted = m_areaPainted || Pixels() != pixels;
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+    }
+    void Stop() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool PointerChanged() const { return m_pointerChanged; }
+    bool AreaPainted() const { return m_areaPainted; }
+
+private:
+    unsigned long Cursor() {
+        XFixesCursorImage* image = XFixesGetCursorImage(m_display);
+        const unsigned long serial = image ? image->cursor_serial : 0;
+        if (image)
+            XFree(image);
+        return serial;
+    }
+    std::string Pixels() {
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), m_area.x, m_area.y, m_area.width,
+                                  m_area.height, AllPlanes, ZPixmap);
+        if (!image)
+            return {};
+        std::string pixels(image->data, static_cast<std::size_t>(image->bytes_per_line) * image->height);
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    wxRect m_area;
+    Display* m_display;
+    bool m_ok = false;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_pointerChanged{false};
+    std::atomic<bool> m_areaPainted{false};
+};
+
+// A port that is missing is reported after a pause on the window's thread: meanwhile the pointer is
+// busy and the status bar names the scale waited for; afterwards it shows what it showed before.
+TEST_F(TransferTest, AStartThatWaitsForAScaleShowsItIsBusy) {
+    Scale(0)->m_port = "/dev/pondra-no-such-port";
+    Frame()->SetStatusText("Ready", kPaneMessage);
+    Pump();
+    wxStatusBar* status = Frame()->GetStatusBar();
+    wxRect pane;
+    ASSERT_TRUE(status->GetFieldRect(kPaneMessage, pane));
+    pane.Offset(status->GetScreenPosition());
+    BusyWatcher watcher(pane);
+    ASSERT_TRUE(watcher.Ok()) << "no X display with XFIXES";
+    Pump();
+    watcher.Start();
+    {
+        ScaleBoxCloser closer(Frame());
+        // Watched until the window handles events again, which is when the report box opens.
+        wxTimer stop;
+        stop.Bind(wxEVT_TIMER, [&watcher](wxTimerEvent&) { watcher.Stop(); });
+        stop.StartOnce(1);
+        Frame()->StartTransfer();
+        EXPECT_EQ(closer.Texts(),
+                  std::vector<std::string>{"Scale Scale01: Error opening /dev/pondra-no-such-port"});
+    }
+    EXPECT_TRUE(watcher.PointerChanged());
+    EXPECT_TRUE(watcher.AreaPainted());
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Ready");
 }
 
 TEST_F(TransferTest, TenFailingScalesAreReportedNineTimes) {
