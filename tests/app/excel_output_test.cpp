@@ -1,5 +1,6 @@
 #include "app/core/excel_output.h"
 #include "comms/device.h"
+#include "support/file_conditions.h"
 #include "support/recording_notify.h"
 #include "support/xlsx_fixture.h"
 
@@ -217,13 +218,24 @@ TEST_F(ExcelOutputTest, StartCellIsRepairedOrTheStartFails) {
     EXPECT_EQ(m_frame.events, (std::vector<std::string>{"Error: General Exception Error.", "stop"}));
 }
 
+// Workbooks that cannot be read, or written (which every save does), fail the start, and say why.
 TEST_F(ExcelOutputTest, WorkbooksThatCannotBeUsedFailTheStart) {
     WriteBytes(m_dir.File("text.xlsx"), "Net;Gross\n");
-    const struct {
+    const std::string readOnly = m_dir.File("read-only.xlsx");
+    MakeWorkbook("rich", readOnly);
+    std::filesystem::permissions(readOnly, std::filesystem::perms(0444));
+    const std::string mounted = m_dir.File("mounted") + "/book.xlsx";
+    std::filesystem::create_directory(m_dir.File("mounted"));
+    MakeWorkbook("rich", mounted);
+    const ReadOnlyMount mount(m_dir.File("mounted"));
+    if (!mount.Made())
+        RecordProperty("not_tested", "a workbook on a read-only mount: mounting needs root");
+    struct Case {
         std::string file;
         int sheet;
         std::string box;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {m_dir.File("text.xlsx"), 1,
          "Server Error: Run-time error '1004'L\n\n'" + m_dir.File("text.xlsx") +
              "' is not a valid .xlsx workbook: "},
@@ -233,7 +245,14 @@ TEST_F(ExcelOutputTest, WorkbooksThatCannotBeUsedFailTheStart) {
         {m_path, 3,
          "Server Error: Run-time error '438'L\n\nThe sheet Chart of '" + m_path + "' has no cells."},
         {m_path, 0, "Server Error: Run-time error '9'L\n\nSubscript out of range"},
+        {readOnly, 1,
+         "Server Error: Run-time error '1004'L\n\nCannot write to the workbook '" + readOnly +
+             "': it is read-only (r--r--r--)."},
     };
+    if (mount.Made())
+        cases.push_back({mounted, 1,
+                         "Server Error: Run-time error '1004'L\n\nCannot write to the workbook '" + mounted +
+                             "': Read-only file system."});
     for (const auto& c : cases) {
         g_ExcelFile = c.file;
         g_ExcelSheet = c.sheet;

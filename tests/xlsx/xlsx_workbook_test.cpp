@@ -1,3 +1,4 @@
+#include "support/file_conditions.h"
 #include "support/xlsx_fixture.h"
 #include "xlsx/excel_objects.h"
 
@@ -466,6 +467,30 @@ TEST_F(XlsxWorkbookTest, AFailedSaveLeavesTheOldFileAndCanBeRepeated) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+
+    // A full disk: the old file stays whole and the failure says why, until there is room again.
+    SmallDisk disk(m_dir.File("disk"));
+    const std::string onDisk = (disk.Folder() / "book.xlsx").string();
+    MakeWorkbook("rich", onDisk);
+    const std::string bytes = ReadBytes(onDisk);
+    book = XlsxWorkbook::Open(onDisk);
+    std::string noise; // a value that does not pack small, so that the new file is larger
+    for (unsigned n = 1; noise.size() < 30000; n = n * 1103515245u + 12345u)
+        noise += static_cast<char>('a' + (n >> 16) % 26);
+    book->SetCellValue(kData, {1, 1}, noise);
+    disk.Fill(bytes.size());
+    try {
+        book->Save();
+        ADD_FAILURE() << "saved on a full disk";
+    } catch (const SpreadsheetError& error) {
+        EXPECT_EQ(error.what(), "Cannot save the workbook '" + onDisk + "': " + disk.Reason() +
+                                    ".\nThe file on disk is as it was.");
+    }
+    EXPECT_TRUE(ReadBytes(onDisk) == bytes);
+    disk.Free();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.Folder()), {}), 1);
+    book->Save();
+    EXPECT_EQ(DumpWorkbook(onDisk).at("Data!A1").substr(0, 10), "str:'" + noise.substr(0, 5));
 }
 
 TEST_F(XlsxWorkbookTest, ChangesThatAnotherProgramSavedMeanwhileAreKept) {
