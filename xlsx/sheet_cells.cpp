@@ -250,8 +250,9 @@ RowLayout FindRows(std::string_view text) {
 SheetCells::SheetCells(std::string name, std::string_view partText, std::vector<TableHeading> headings)
     : m_name(std::move(name)), m_headings(std::move(headings)) {
     // The rows are found in 8-bit text; a part in UTF-16 or UTF-32 is made UTF-8 first.
-    const bool wide = partText.size() >= 2 && (partText[0] == '\0' || partText[1] == '\0' ||
-                                               partText.starts_with("\xFE\xFF") || partText.starts_with("\xFF\xFE"));
+    const bool wide =
+        partText.size() >= 2 && (partText[0] == '\0' || partText[1] == '\0' ||
+                                 partText.starts_with("\xFE\xFF") || partText.starts_with("\xFF\xFE"));
     if (wide) {
         XmlPart whole;
         if (!whole.Parse(partText))
@@ -279,7 +280,7 @@ SheetCells::SheetCells(std::string name, std::string_view partText, std::vector<
     }
     if (!m_xml.Parse(skeleton) || LocalName(m_xml.doc.document_element().name()) != "worksheet")
         Bad(MayHoldMoreElements(skeleton, kMaxXmlElements) ? "has too many elements besides its cells"
-                                                          : "is damaged");
+                                                           : "is damaged");
     skeleton = {};
     const pugi::xml_node root = m_xml.doc.document_element();
     pugi::xml_node cellList = Child(root, "sheetData");
@@ -371,9 +372,10 @@ void SheetCells::ReadRows(const std::vector<std::pair<std::uint32_t, std::uint32
         m_rows.push_back({number, begin, end, changed});
     }
     // A row without a number follows the row stored before it, and stays behind it here.
-    std::stable_sort(m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) { return a.number < b.number; });
-    if (const auto twice = std::adjacent_find(m_rows.begin(), m_rows.end(),
-                                              [](const Row& a, const Row& b) { return a.number == b.number; });
+    std::stable_sort(m_rows.begin(), m_rows.end(),
+                     [](const Row& a, const Row& b) { return a.number < b.number; });
+    if (const auto twice = std::adjacent_find(
+            m_rows.begin(), m_rows.end(), [](const Row& a, const Row& b) { return a.number == b.number; });
         twice != m_rows.end())
         Bad("stores row " + std::to_string(twice->number) + " twice");
 }

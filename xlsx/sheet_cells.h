@@ -60,8 +60,8 @@ private:
     void GrowDimension(CellRef cell);
 
     std::string m_name;
-    std::string m_text; // the part as read: the rows' text
-    XmlPart m_xml;      // the part without its rows; the cell list holds kRowsMark
+    std::string m_text;                           // the part as read: the rows' text
+    XmlPart m_xml;                                // the part without its rows; the cell list holds kRowsMark
     std::uint32_t m_tailBegin = 0, m_tailEnd = 0; // what stands after the last row
     std::vector<TableHeading> m_headings;
     std::vector<Row> m_rows; // ascending by number

@@ -18,11 +18,20 @@ std::string Escape(std::string_view text) {
     out.reserve(text.size());
     for (const char ch : text) {
         switch (ch) {
-        case '\\': out += "\\\\"; break;
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        default: out += ch;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += ch;
         }
     }
     return out;
@@ -44,15 +53,16 @@ std::string Unescape(std::string_view text) {
 
 } // namespace
 
-std::string ExcelJournal::Begin(const std::string& folder, const std::string& workbook, const std::string& sheet) {
+std::string ExcelJournal::Begin(const std::string& folder, const std::string& workbook,
+                                const std::string& sheet) {
     const std::string error = m_file.Create(folder, kStem);
     if (!error.empty())
         return m_file.Path() + ": " + error;
     std::error_code ignored;
     const std::string absolute = std::filesystem::absolute(workbook, ignored).string();
     const std::string head = std::string(kHeading) + "\n" + kWorkbookLine +
-                             Escape(absolute.empty() ? workbook : absolute) + "\n" + kSheetLine + Escape(sheet) +
-                             "\n";
+                             Escape(absolute.empty() ? workbook : absolute) + "\n" + kSheetLine +
+                             Escape(sheet) + "\n";
     if (const std::string failed = m_file.Append(head); !failed.empty()) {
         m_file.Remove();
         return m_file.Path() + ": " + failed;
@@ -72,7 +82,8 @@ std::string ExcelJournal::Append(const std::vector<JournalCell>& cells) {
 std::optional<JournalContents> ParseJournal(std::string_view text) {
     // Only whole lines count: the last one may have been cut off.
     std::vector<std::string_view> lines;
-    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string_view::npos; start = end + 1)
+    for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string_view::npos;
+         start = end + 1)
         lines.push_back(text.substr(start, end - start));
     if (lines.size() < 3 || lines[0] != kHeading || !lines[1].starts_with(kWorkbookLine) ||
         !lines[2].starts_with(kSheetLine))
@@ -97,7 +108,8 @@ std::optional<JournalContents> ParseJournal(std::string_view text) {
 std::vector<std::string> FindJournals(const std::string& folder) {
     std::vector<std::string> journals;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
         const std::string name = it->path().filename().string();
         if (name.starts_with(std::string(kStem) + "-") && name.ends_with(kExtension))
             journals.push_back(it->path().string());

@@ -207,10 +207,11 @@ void ExcelOutput::BeginJournal() {
         return;
     const std::string error = m_journal.Begin(m_journalFolder, g_ExcelFile, m_sheet.Name());
     if (!error.empty())
-        m_host.ShowExcelBox("The readings of this transfer are safe only once the workbook is saved: the journal "
-                            "that keeps them until then cannot be written.\n" +
-                                error,
-                            kAppCaption, ExcelBox::kFrame);
+        m_host.ShowExcelBox(
+            "The readings of this transfer are safe only once the workbook is saved: the journal "
+            "that keeps them until then cannot be written.\n" +
+                error,
+            kAppCaption, ExcelBox::kFrame);
 }
 
 // The cells go into the journal once the workbook holds them.
@@ -221,10 +222,11 @@ void ExcelOutput::Journal(const std::vector<JournalCell>& written) {
     if (error.empty() || m_journalWarned)
         return;
     m_journalWarned = true;
-    m_host.ShowExcelBox("The readings from here on are safe only once the workbook is saved: the journal that "
-                        "keeps them until then cannot be written.\n" +
-                            error,
-                        kAppCaption, ExcelBox::kFrame);
+    m_host.ShowExcelBox(
+        "The readings from here on are safe only once the workbook is saved: the journal that "
+        "keeps them until then cannot be written.\n" +
+            error,
+        kAppCaption, ExcelBox::kFrame);
 }
 
 void ExcelOutput::ShowWriteFailure() {
@@ -242,7 +244,8 @@ void ExcelOutput::SkipFilledCells(const ExcelReadingTexts& reading) {
     const bool readingsDown = g_ExcelByRows == 0;
     std::vector<std::string> cells;
     std::string cell = g_ExcelNextCell;
-    for (int i = 0; i < kOutputFieldCount && !g_OutputFields[i].empty() && g_OutputFields[i] != "-----"; ++i) {
+    for (int i = 0; i < kOutputFieldCount && !g_OutputFields[i].empty() && g_OutputFields[i] != "-----";
+         ++i) {
         if (ExcelFieldValue(g_OutputFields[i], reading))
             cells.push_back(cell);
         cell = OffsetCellAddress(cell, !readingsDown);
@@ -351,7 +354,8 @@ void ExcelOutput::RecoverJournal(const std::string& path) {
     const std::string readings = count == 1 ? "1 reading" : std::to_string(count) + " readings";
     const std::string ended = "Pondra ended before it saved the workbook " + journal->workbook + ".\n";
     if (!failure.empty()) {
-        m_host.ShowExcelBox(ended + "The " + readings + " of that transfer cannot be saved in it now: " + failure +
+        m_host.ShowExcelBox(ended + "The " + readings +
+                                " of that transfer cannot be saved in it now: " + failure +
                                 "\nThey are kept in " + path + ", and Pondra tries again at its next start.",
                             kAppCaption, ExcelBox::kFrame);
         return;

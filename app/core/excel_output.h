@@ -69,7 +69,8 @@ private:
     enum class WriteEnd { kListEnd, kSheetClosed, kNoFields };
     // Writes the reading's fields from `cell` on and notes each cell written. Throws
     // SpreadsheetError when a cell cannot be written.
-    WriteEnd WriteFields(std::string cell, const ExcelReadingTexts& reading, std::vector<JournalCell>* written);
+    WriteEnd WriteFields(std::string cell, const ExcelReadingTexts& reading,
+                         std::vector<JournalCell>* written);
     void Journal(const std::vector<JournalCell>& written);
     void BeginJournal();
     void RecoverJournal(const std::string& path);
@@ -88,6 +89,6 @@ private:
     const void* m_lastDispatch = nullptr;
     std::string m_writeFailure; // why a write failed, until it has been shown
     std::string m_journalFolder;
-    ExcelJournal m_journal;   // the readings of the transfer not yet saved
+    ExcelJournal m_journal;       // the readings of the transfer not yet saved
     bool m_journalWarned = false; // the user was told that the journal failed
 };

@@ -271,8 +271,9 @@ TEST_F(ExcelOutputTest, AFailedWriteKeepsTheFieldsBeforeIt) {
     ASSERT_TRUE(m_frame.Start());
     Reading("1", "2");
     // The reason comes before the stop's save question.
-    EXPECT_EQ(m_frame.events, (std::vector<std::string>{"stop", "Pondra: \"XFE2\" is not a cell address of the sheet.",
-                                                        kSaveQuestion}));
+    EXPECT_EQ(m_frame.events,
+              (std::vector<std::string>{"stop", "Pondra: \"XFE2\" is not a cell address of the sheet.",
+                                        kSaveQuestion}));
     EXPECT_EQ(Cell(DumpWorkbook(m_path), "XFD2"), "int:1");
 }
 
@@ -321,9 +322,10 @@ TEST_F(ExcelOutputTest, JournalsLeftBehindGoIntoTheirWorkbooksAtTheStart) {
     std::filesystem::rename(away, m_path);
     m_frame.events.clear();
     m_frame.output.RecoverUnsavedReadings();
-    EXPECT_EQ(m_frame.events, std::vector<std::string>{"Pondra: Pondra ended before it saved the workbook " + m_path +
-                                                       ".\nThe 1 reading of that transfer was recovered and saved "
-                                                       "in it."});
+    EXPECT_EQ(m_frame.events,
+              std::vector<std::string>{"Pondra: Pondra ended before it saved the workbook " + m_path +
+                                       ".\nThe 1 reading of that transfer was recovered and saved "
+                                       "in it."});
     EXPECT_FALSE(std::filesystem::exists(journal));
     const auto dump = DumpWorkbook(m_path);
     EXPECT_EQ(Cell(dump, "B5"), "float:12.5");

@@ -14,9 +14,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
-#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -232,7 +232,8 @@ protected:
         std::vector<std::string> env{"HOME=" + m_dir.string(), "DISPLAY=" + display};
         for (char** e = environ; *e; ++e) {
             const std::string_view entry(*e);
-            if (!entry.starts_with("HOME=") && !entry.starts_with("DISPLAY=") && !entry.starts_with("XDG_CONFIG_HOME="))
+            if (!entry.starts_with("HOME=") && !entry.starts_with("DISPLAY=") &&
+                !entry.starts_with("XDG_CONFIG_HOME="))
                 env.emplace_back(entry);
         }
         std::vector<char*> envp;
@@ -337,9 +338,10 @@ TEST_F(ExcelProcessTest, ReadingsOutliveTheProgramAndTheNextRunGoesBelowThem) {
             Exit();
             m_boxes.clear();
             ASSERT_TRUE(Start());
-            EXPECT_EQ(m_boxes, std::vector<std::string>{"Pondra ended before it saved the workbook " + m_book +
-                                                        ".\nThe 2 readings of that transfer were recovered and "
-                                                        "saved in it."});
+            EXPECT_EQ(m_boxes,
+                      std::vector<std::string>{"Pondra ended before it saved the workbook " + m_book +
+                                               ".\nThe 2 readings of that transfer were recovered and "
+                                               "saved in it."});
         }
         EXPECT_EQ(JournaledReadings(), 0u);
         EXPECT_TRUE(FindJournals(m_dir.string()).empty());
