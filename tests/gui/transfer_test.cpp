@@ -238,8 +238,7 @@ TEST_F(TransferTest, AStartThatWaitsForAScaleShowsItIsBusy) {
         stop.Bind(wxEVT_TIMER, [&watcher](wxTimerEvent&) { watcher.Stop(); });
         stop.StartOnce(1);
         Frame()->StartTransfer();
-        EXPECT_EQ(closer.Texts(),
-                  std::vector<std::string>{"Scale Scale01: Error opening /dev/pondra-no-such-port"});
+        EXPECT_EQ(closer.Texts(), std::vector<std::string>{kNoSuchPortMessage});
     }
     EXPECT_TRUE(watcher.PointerChanged());
     EXPECT_TRUE(watcher.AreaPainted());
