@@ -183,8 +183,9 @@ std::string ConnectEthernetDevice(Device* dev) {
         break;
     }
     // The system's reason follows, so that the user can mend what is wrong.
-    return Format("%s connecting to ethernet device at %s:%s: %s.", localError.c_str(), dev->m_ipAddress.c_str(),
-                  dev->m_tcpPort.c_str(), platform::TcpFailureText(connected.error).c_str());
+    return Format("%s connecting to ethernet device at %s:%s: %s.", localError.c_str(),
+                  dev->m_ipAddress.c_str(), dev->m_tcpPort.c_str(),
+                  platform::TcpFailureText(connected.error).c_str());
 }
 
 std::string OpenDeviceLink(Device* dev) {

@@ -42,8 +42,8 @@ inline Device* FuzzDevice() {
 }
 
 // The fields that hold numbers: the weights, set points, totals and prices.
-constexpr int kNumberFields[] = {DF_NET_WEIGHT,   DF_GROSS_WEIGHT, DF_TARE_WEIGHT, DF_UNIT_WEIGHT,
-                                 DF_SET_POINT_1W, DF_SET_POINT_2W, DF_SET_POINT_3, DF_SET_POINT_4,
+constexpr int kNumberFields[] = {DF_NET_WEIGHT,   DF_GROSS_WEIGHT, DF_TARE_WEIGHT,    DF_UNIT_WEIGHT,
+                                 DF_SET_POINT_1W, DF_SET_POINT_2W, DF_SET_POINT_3,    DF_SET_POINT_4,
                                  DF_SET_POINT_5,  DF_SET_POINT_6,  DF_TOTAL_QUANTITY, DF_TOTAL_WEIGHT,
                                  DF_UNIT_PRICE,   DF_TOTAL_PRICE};
 

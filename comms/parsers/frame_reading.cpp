@@ -17,8 +17,8 @@ void FrameReading::Mark(std::uint32_t& fields, int k, bool filled) {
 bool FrameReading::StoreNumber(int k, std::string_view sent, std::string_view text) {
     m_sentNumber = true;
     // A number too long for its field empties it (SetReadingField) and fills nothing either.
-    const bool stored = HoldsDigit(sent) && HoldsDigit(text.substr(0, text.find('\0'))) &&
-                        SetReadingField(m_dev, k, text);
+    const bool stored =
+        HoldsDigit(sent) && HoldsDigit(text.substr(0, text.find('\0'))) && SetReadingField(m_dev, k, text);
     if (!stored)
         SetReadingField(m_dev, k, {});
     Mark(m_filled, k, stored);

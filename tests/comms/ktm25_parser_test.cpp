@@ -86,8 +86,8 @@ TEST_F(KtM25ParserTest, UnitTextOnlyWhenTheMaskShowsGrams) {
 TEST_F(KtM25ParserTest, FramesWithoutAValueAreFrameErrors) {
     SetReadingField(dev, DF_NET_WEIGHT, "7.000");
     const std::string before = Snapshot();
-    for (const std::string& frame :
-         {Frame({"03", "99somedata", "", "", "12"}), std::string("\x01\x02\r\n"), Frame({"03       kg", "04L   "})})
+    for (const std::string& frame : {Frame({"03", "99somedata", "", "", "12"}), std::string("\x01\x02\r\n"),
+                                     Frame({"03       kg", "04L   "})})
         Parse(ParseKtM25Frame, frame);
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(FrameErrors(), 3);

@@ -190,15 +190,17 @@ TEST_F(LinkTest, OpeningFailuresGiveTheirMessages) {
     // A port that does not exist is reported after the pause.
     dev->m_port = "/dev/pondra-no-such-port";
     auto start = Clock::now();
-    EXPECT_EQ(OpenDeviceLink(dev), "Error opening /dev/pondra-no-such-port: No such file or directory (there is no "
-                                   "/dev/pondra-no-such-port: check the port name, and that the scale's adapter "
-                                   "is plugged in)");
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Error opening /dev/pondra-no-such-port: No such file or directory (there is no "
+              "/dev/pondra-no-such-port: check the port name, and that the scale's adapter "
+              "is plugged in)");
     EXPECT_GE(SecondsSince(start), 1.9);
     EXPECT_FALSE(dev->m_link.IsOpen());
 
     // A device that is no serial port.
     dev->m_port = "/dev/null";
-    EXPECT_EQ(OpenDeviceLink(dev), "Error initialise communication parameters! (/dev/null is not a serial port)");
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Error initialise communication parameters! (/dev/null is not a serial port)");
     EXPECT_FALSE(dev->m_link.IsOpen());
 
     // Four data bits pass the check but no Linux port can run them.
@@ -368,22 +370,24 @@ TEST_F(LinkTest, TcpFailuresSayWhy) {
     // An address that does not parse is refused without any attempt to connect.
     dev->m_ipAddress = "0";
     dev->m_tcpPort = "80";
-    EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0:80: Invalid argument.");
+    EXPECT_EQ(ConnectEthernetDevice(dev),
+              "Error (22) connecting to ethernet device at 0:80: Invalid argument.");
     // Nor is 0.0.0.0, which Linux would route to a service of this machine.
     sim::SimScale local(sim::SimScale::Tcp);
     dev->m_ipAddress = "0.0.0.0";
     dev->m_tcpPort = std::to_string(local.TcpPort());
-    EXPECT_EQ(ConnectEthernetDevice(dev),
-              "Error (22) connecting to ethernet device at 0.0.0.0:" + dev->m_tcpPort + ": Invalid argument.");
+    EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0.0.0.0:" +
+                                              dev->m_tcpPort + ": Invalid argument.");
     EXPECT_FALSE(local.WaitForConnection(std::chrono::milliseconds(200)));
 
     const std::string port = std::to_string(FreeTcpPort());
     dev->m_useEthernet = "1";
     dev->m_ipAddress = "127.0.0.1";
     dev->m_tcpPort = port;
-    EXPECT_EQ(OpenDeviceLink(dev), "Error (111) connecting to ethernet device at 127.0.0.1:" + port +
-                                       ": Connection refused (nothing takes connections on that port: check the "
-                                       "port number, and that the scale is switched on).");
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Error (111) connecting to ethernet device at 127.0.0.1:" + port +
+                  ": Connection refused (nothing takes connections on that port: check the "
+                  "port number, and that the scale is switched on).");
     EXPECT_FALSE(dev->m_link.IsOpen());
 
     // A listener whose queue is full answers no more: the connection times out.
@@ -399,9 +403,10 @@ TEST_F(LinkTest, TcpFailuresSayWhy) {
     ASSERT_EQ(::connect(queued, reinterpret_cast<sockaddr*>(&address), length), 0);
     dev->m_tcpPort = std::to_string(ntohs(address.sin_port));
     auto start = Clock::now();
-    EXPECT_EQ(OpenDeviceLink(dev), "Timeout error connecting to ethernet device at 127.0.0.1:" + dev->m_tcpPort +
-                                       ": no answer from the scale (check the address, the network cable, and "
-                                       "that the scale is switched on).");
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Timeout error connecting to ethernet device at 127.0.0.1:" + dev->m_tcpPort +
+                  ": no answer from the scale (check the address, the network cable, and "
+                  "that the scale is switched on).");
     ExpectLasted(start, 1.0);
     EXPECT_FALSE(dev->m_link.IsOpen());
     ::close(queued);
@@ -417,8 +422,9 @@ TEST_F(LinkTest, TcpFailuresSayWhy) {
     });
     if (unreachable.rfind(kChildCannot, 0) == 0)
         GTEST_SKIP() << unreachable;
-    EXPECT_EQ(unreachable, "Error (101) connecting to ethernet device at 10.1.2.3:4001: Network is unreachable "
-                           "(check the address, and this computer's network connection).");
+    EXPECT_EQ(unreachable,
+              "Error (101) connecting to ethernet device at 10.1.2.3:4001: Network is unreachable "
+              "(check the address, and this computer's network connection).");
 }
 
 TEST_F(LinkTest, TcpLinkReadsWritesTimesOutAndSeesPeerClose) {

@@ -164,12 +164,14 @@ protected:
 // Waits until the port holds `count` bytes that the program has not read.
 bool PortHolds(const std::string& path, int count) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    const bool held = fd >= 0 && sim::WaitUntil([fd, count] {
+    if (fd < 0)
+        return false;
+    auto holds = [fd, count] {
         int pending = 0;
         return ::ioctl(fd, FIONREAD, &pending) == 0 && pending >= count;
-    });
-    if (fd >= 0)
-        ::close(fd);
+    };
+    const bool held = sim::WaitUntil(holds);
+    ::close(fd);
     return held;
 }
 

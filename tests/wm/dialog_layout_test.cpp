@@ -197,8 +197,8 @@ TEST_F(DialogLayoutTest, EveryDialogHoldsItsTextsKeepsItsControlsInPlaceAndFocus
                  nullptr,
                  "Scale Scale02: Error opening /dev/ttyUSB3: Permission denied (add the user to the group "
                  "dialout, then log in again)\nScale Scale03: Error (111) connecting to ethernet device at "
-                 "192.168.1.20:4001: Connection refused (nothing takes connections on that port: check the port "
-                 "number, and that the scale is switched on).",
+                 "192.168.1.20:4001: Connection refused (nothing takes connections on that port: check the "
+                 "port number, and that the scale is switched on).",
                  ScaleBoxKind::kStartReport);
          }},
         {"ScaleError",
