@@ -4,6 +4,7 @@
 
 #include "app/gui/command_ids.h"
 #include "app/gui/resources.h"
+#include "app/gui/status_pane_bar.h"
 #include "app/gui_base/text.h"
 #include "comms/settings.h"
 
@@ -64,39 +65,52 @@ TEST_F(MainWindowWmTest, PlacementRoundTripsExactlyWithTheFramesDecorations) {
     }
 }
 
-TEST_F(MainWindowWmTest, StatusPanesShowTheirTextsAndAMessageTakesTheRoomItNeedsAtTheDefaultSize) {
+// On a small screen, in the window's default size, at either font: every pane and every message
+// shown whole, the message on the panes' line or, when it is too long for that, on lines above them.
+TEST_F(MainWindowWmTest, StatusBarShowsEveryPaneAndEveryMessageWholeAtTheDefaultSize) {
+    g_OutMode = "Link";
     ASSERT_TRUE(StartWithDefaults());
     WaitForFrame();
-    wxStatusBar* status = Frame()->GetStatusBar();
+    auto* status = static_cast<StatusPaneBar*>(Frame()->GetStatusBar());
     // The room a pane has to draw its text in; the last one draws it clear of the size grip.
     const auto room = [status](int pane) {
         wxRect field;
         status->GetFieldRect(pane, field);
-        return field.width - 4 - (pane == kPaneCount - 1 ? status->GetSize().y - 2 : 0);
+        const bool grip = status->HasFlag(wxSTB_SIZEGRIP) && pane == kPaneCount - 1;
+        return field.width - 4 - (grip ? status->GetSize().y - 2 : 0);
     };
     const auto showsWhole = [status, room](int pane) {
         return status->GetTextExtent(status->GetStatusText(pane)).x <= room(pane);
     };
-    // A message shows whole, unless the font is so large that every other pane is down to an ellipsis.
-    const auto gaveAllRoom = [status, room] {
-        for (int pane = kPaneRunMode; pane < kPaneCount; ++pane)
-            if (room(pane) > status->GetTextExtent(wxString::FromUTF8("\xE2\x80\xA6")).x + 8)
+    // Every character of the message, on lines within the bar (the blanks where it wraps aside).
+    const auto showsMessage = [status, showsWhole] {
+        if (status->MessageLines().empty())
+            return showsWhole(kPaneMessage);
+        wxString shown;
+        for (const wxString& line : status->MessageLines()) {
+            if (status->GetTextExtent(line).x > status->GetClientSize().x - 4)
                 return false;
-        return true;
+            shown += line;
+        }
+        wxString message = status->GetStatusText(kPaneMessage);
+        message.Replace(" ", "");
+        shown.Replace(" ", "");
+        return shown == message;
     };
-    std::vector<std::string> messages{kSettingsSavedText, "Hotkey \"Ctl + Alt +  A\" registered"};
+    std::vector<std::string> messages{
+        kSettingsSavedText, "Hotkey \"Ctl + Alt +  A\" registered",
+        "Hotkey could not be registered: The hotkey is in use by another program"};
     for (int id = ID_SCALE_SETTING; id <= ID_COMMS_STATUS; ++id)
         if (!CommandPrompt(id).empty())
             messages.push_back(CommandPrompt(id));
+    messages.push_back("");
     for (const std::string& message : messages) {
         SCOPED_TRACE(message);
         Frame()->SetStatusText(FromBytes(message), kPaneMessage);
         Pump();
-        EXPECT_TRUE(showsWhole(kPaneMessage) || gaveAllRoom());
+        EXPECT_TRUE(showsMessage());
+        for (int pane = kPaneRunMode; pane < kPaneCount; ++pane)
+            EXPECT_TRUE(showsWhole(pane)) << ToBytes(status->GetStatusText(pane));
     }
-    Frame()->SetStatusText("", kPaneMessage);
-    Pump();
-    for (int pane = kPaneRunMode; pane < kPaneCount; ++pane)
-        EXPECT_TRUE(showsWhole(pane)) << ToBytes(status->GetStatusText(pane));
     EXPECT_EQ(Frame()->GetPaneText(kPanePort), "COM1: 9600, Even, 8, 1, None");
 }
