@@ -1,15 +1,23 @@
-// The main window under a window manager: where it stands, what it stores, and its status bar.
+// The main window under a window manager: where it stands, what it stores, how it closes, and its
+// status bar.
 #include "gui/window_fixture.h"
 #include "support/window_manager.h"
+#include "support/x_typing.h"
 
 #include "app/gui/command_ids.h"
+#include "app/gui/pondra_doc.h"
 #include "app/gui/resources.h"
 #include "app/gui/status_pane_bar.h"
 #include "app/gui_base/text.h"
 #include "comms/settings.h"
+#include "dialogs/exit_dialog.h"
 
 #include <chrono>
 #include <wx/statusbr.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+
+#include <X11/keysym.h>
 
 namespace {
 
@@ -62,6 +70,43 @@ TEST_F(MainWindowWmTest, PlacementRoundTripsExactlyWithTheFramesDecorations) {
         EXPECT_EQ(ProfileValue("/Settings/WindowTop", 0), stored.GetTop());
         EXPECT_EQ(ProfileValue("/Settings/WindowRight", 0), stored.GetRight() + 1);
         EXPECT_EQ(ProfileValue("/Settings/WindowBottom", 0), stored.GetBottom() + 1);
+    }
+}
+
+// Closed as a person closes it from the keyboard: Alt+F4, then Escape keeps Pondra open and
+// Return ends it.
+TEST_F(MainWindowWmTest, ExitQuestionAnsweredByKey) {
+    XTyping keys;
+    ASSERT_EQ(keys.Error(), "");
+    ASSERT_TRUE(StartWithDefaults());
+    WaitForFrame();
+    for (const unsigned long answer : {XK_Escape, XK_Return}) {
+        SCOPED_TRACE(answer == XK_Return ? "Return" : "Escape");
+        ASSERT_TRUE(keys.Focus(Frame()->GetView()->GetEdit()));
+        const auto openQuestion = [] {
+            for (wxWindow* window : wxTopLevelWindows)
+                if (auto* question = dynamic_cast<CExitDialog*>(window); question && question->IsModal())
+                    return question;
+            return static_cast<CExitDialog*>(nullptr);
+        };
+        // The question runs a modal loop of its own: it is answered from there, once it has the keyboard.
+        bool asked = false;
+        wxTimer answering;
+        answering.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            CExitDialog* question = openQuestion();
+            wxWindow* focus = wxWindow::FindFocus();
+            if (!asked && question && question->IsActive() && focus &&
+                wxGetTopLevelParent(focus) == question) {
+                asked = true;
+                keys.Press(answer);
+            }
+        });
+        answering.Start(20);
+        keys.Press(XK_F4, platform::kPressAlt);
+        EXPECT_TRUE(XTyping::Until([&] { return asked && !openQuestion(); }));
+        answering.Stop();
+        Pump();
+        EXPECT_EQ(Frame() == nullptr, answer == XK_Return);
     }
 }
 
