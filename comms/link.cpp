@@ -130,15 +130,15 @@ std::string CheckEthernetSettings(Device* dev, bool checkPort) {
     return "";
 }
 
-std::string OpenSerialPort(Device* dev) {
+platform::MessageText OpenSerialPort(Device* dev) {
     auto opened = platform::OpenSerialDevice(platform::SerialDevicePath(dev->m_port), SerialConfigOf(dev));
     switch (opened.failure) {
     case platform::SerialFailure::None:
         AttachLink(dev, opened.fd, platform::Link::Kind::Serial);
-        return "";
+        return {};
     case platform::SerialFailure::Unavailable:
         std::this_thread::sleep_for(std::chrono::milliseconds(kPortUnavailablePauseMs));
-        return Format("Error opening %s", dev->m_port.c_str());
+        return "Error opening " + platform::MessageText::Path(dev->m_port);
     case platform::SerialFailure::OpenFailed:
         return Format("Error Number:%d.\nError opening comport!", opened.error);
     case platform::SerialFailure::Setup:
@@ -183,9 +183,9 @@ std::string ConnectEthernetDevice(Device* dev) {
                   dev->m_tcpPort.c_str());
 }
 
-std::string OpenDeviceLink(Device* dev) {
+platform::MessageText OpenDeviceLink(Device* dev) {
     const bool ethernet = UsesEthernet(dev);
-    std::string result = ethernet ? CheckEthernetSettings(dev, true) : ValidateSerialSettings(dev);
+    const std::string result = ethernet ? CheckEthernetSettings(dev, true) : ValidateSerialSettings(dev);
     if (!result.empty())
         return result;
     return ethernet ? ConnectEthernetDevice(dev) : OpenSerialPort(dev);

@@ -14,8 +14,8 @@ namespace xlsx {
 
 namespace {
 
-std::string Quoted(const std::string& path) {
-    return "'" + path + "'";
+platform::MessageText Quoted(const std::string& path) {
+    return "'" + platform::MessageText::Path(path) + "'";
 }
 
 std::string Megabytes(std::uint64_t bytes) {
@@ -52,7 +52,7 @@ XlsxWorkbook::~XlsxWorkbook() = default;
 std::shared_ptr<XlsxWorkbook> XlsxWorkbook::Open(const std::string& path) {
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    const std::string cannotOpen = "Cannot open the workbook " + Quoted(path) + ": ";
+    const platform::MessageText cannotOpen = "Cannot open the workbook " + Quoted(path) + ": ";
     const std::string limit = Megabytes(kMaxPackageBytes);
     platform::FileReadResult file = platform::ReadRegularFile(path, kMaxPackageBytes);
     if (file.tooLarge)
@@ -104,7 +104,7 @@ void XlsxWorkbook::LoadSheet(int index) {
     std::unique_ptr<SheetCells>& cells = m_impl->sheets[static_cast<std::size_t>(index)];
     if (cells)
         return;
-    const std::string named = "The sheet " + sheet.name + " of " + Quoted(m_impl->path);
+    const platform::MessageText named = "The sheet " + sheet.name + " of " + Quoted(m_impl->path);
     if (!sheet.worksheet)
         throw SpreadsheetError(kSpreadsheetNotSupportedError, named + " has no cells.");
     const PackagePart* part = m_impl->parts->Find(sheet.part);

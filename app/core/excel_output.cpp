@@ -11,8 +11,8 @@ namespace {
 const char kAppCaption[] = "Pondra";
 const char kErrorCaption[] = "Error";
 
-std::string Format(const char* pattern, long number, const std::string& text) {
-    std::string out;
+platform::MessageText Format(const char* pattern, long number, const platform::MessageText& text) {
+    platform::MessageText out;
     for (const char* p = pattern; *p; ++p) {
         if (p[0] == '%' && p[1] == 'd') {
             out += std::to_string(number);
@@ -21,7 +21,7 @@ std::string Format(const char* pattern, long number, const std::string& text) {
             out += text;
             ++p;
         } else {
-            out += *p;
+            out += std::string(1, *p);
         }
     }
     return out;
@@ -43,7 +43,7 @@ const char kOpeningStatus[] = "Opening the workbook...";
 
 } // namespace
 
-void ExcelOutput::FailStart(const std::string& text, const std::string& caption, ExcelBox box) {
+void ExcelOutput::FailStart(const platform::MessageText& text, const std::string& caption, ExcelBox box) {
     m_host.ShowExcelBox(text, caption, box);
     m_host.StopAll();
 }
@@ -100,7 +100,8 @@ bool ExcelOutput::StartExcel() {
         } else {
             // The workbook stays open, so a later stop still asks about saving it; the transfer
             // stops and no reading is written.
-            m_host.ShowExcelBox(Format("There is not sheet number %d in %s", g_ExcelSheet, g_ExcelFile),
+            m_host.ShowExcelBox(Format("There is not sheet number %d in %s", g_ExcelSheet,
+                                       platform::MessageText::Path(g_ExcelFile)),
                                 "Sheet error", ExcelBox::kNotice);
             m_host.StopAll();
         }
@@ -108,8 +109,8 @@ bool ExcelOutput::StartExcel() {
         // g_ExcelVisibility 0.
         RepairStartCell(g_ExcelCell);
     } catch (const xlsx::SpreadsheetError& error) {
-        FailStart(Format("Run-time error '%d'L\n\n%s", error.Code() & 0xFFFF, error.what()), "Server Error",
-                  ExcelBox::kNotice);
+        FailStart(Format("Run-time error '%d'L\n\n%s", error.Code() & 0xFFFF, error.Description()),
+                  "Server Error", ExcelBox::kNotice);
         return false;
     } catch (const std::system_error& error) {
         FailStart(error.code().message(), "COM Error", ExcelBox::kNotice);
@@ -163,7 +164,7 @@ void ExcelOutput::WriteReadingToExcel(const Device& dev) {
         // The fields before this one stay written. Later readings would fail the same way and be
         // lost one by one, so the transfer stops and says why.
         m_host.StopAll();
-        m_host.ShowExcelBox(error.what(), kAppCaption, ExcelBox::kFrame);
+        m_host.ShowExcelBox(error.Description(), kAppCaption, ExcelBox::kFrame);
     }
 }
 
@@ -202,7 +203,7 @@ bool ExcelOutput::CloseExcel() {
         // The readings are still held: the next close (a later stop or the program's end) asks
         // again, so they are not lost to a full disk or a locked file.
         m_excelOpen = 1;
-        m_host.ShowExcelBox(error.what(), kAppCaption, ExcelBox::kFrame);
+        m_host.ShowExcelBox(error.Description(), kAppCaption, ExcelBox::kFrame);
         return true;
     }
     ReleaseApplication();

@@ -4,6 +4,7 @@
 // stop through ExcelOutputHost. Runs on the GUI thread only.
 #pragma once
 
+#include "platform/message_text.h"
 #include "xlsx/excel_objects.h"
 
 #include <string>
@@ -23,7 +24,8 @@ public:
     // Stops every running scale (the frame's StopAll, which may close the spreadsheet itself).
     virtual void StopAll() = 0;
     // Shows a box; true when a question was answered Yes.
-    virtual bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) = 0;
+    virtual bool ShowExcelBox(const platform::MessageText& text, const std::string& caption,
+                              ExcelBox box) = 0;
     // The date and time as the output line shows it.
     virtual std::string CurrentDateTimeText() = 0;
     // Reading or writing a large workbook takes seconds: from BeginBusy to EndBusy the user sees
@@ -50,7 +52,7 @@ public:
     bool IsOpen() const { return m_excelOpen != 0; }
 
 private:
-    void FailStart(const std::string& text, const std::string& caption, ExcelBox box);
+    void FailStart(const platform::MessageText& text, const std::string& caption, ExcelBox box);
     void ReleaseApplication();
 
     ExcelOutputHost& m_host;

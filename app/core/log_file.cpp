@@ -32,7 +32,7 @@ std::string FindFreeLogBackupName(const std::string& path) {
     return name;
 }
 
-std::string LogFile::Open(const std::string& path) {
+platform::MessageText LogFile::Open(const std::string& path) {
     Close();
     std::error_code ec;
     bool exists = fs::exists(path, ec);
@@ -50,10 +50,10 @@ std::string LogFile::Open(const std::string& path) {
     const platform::OpenedFile opened = platform::OpenRegularFile(path, platform::FileAccess::Append);
     m_file = opened.file;
     if (!opened.notAFile.empty())
-        return "Cannot open log file\n" + path + ": " + opened.Reason() + ".";
+        return "Cannot open log file\n" + platform::MessageText::Path(path) + ": " + opened.Reason() + ".";
     if (!m_file)
         return exists ? "Cannot open log file" : "Cannot create log file";
-    return "";
+    return {};
 }
 
 bool LogFile::WriteReading(const std::string& text) {

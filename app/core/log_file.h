@@ -3,6 +3,8 @@
 // when the last scale stops.
 #pragma once
 
+#include "platform/message_text.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -18,8 +20,8 @@ public:
     ~LogFile() { Close(); }
 
     // Opens `path` for appending, first copying a file larger than the threshold to the first free
-    // backup name and beginning anew. Returns "" or the message to show.
-    std::string Open(const std::string& path);
+    // backup name and beginning anew. Returns an empty message, or the message to show.
+    platform::MessageText Open(const std::string& path);
     bool IsOpen() const { return m_file != nullptr; }
     // Appends one reading's text; every line end is stored as CR LF. The text reaches the system
     // before this returns, so a reading survives the program being killed right after.

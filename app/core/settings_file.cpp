@@ -417,7 +417,7 @@ std::string FolderOf(const std::string& path) {
 
 // The text of a failed save. The first line names the cause as the program always has; the rest
 // says where and why, and that nothing was lost.
-std::string SaveErrorText(const std::string& path, const platform::ReplaceResult& result) {
+platform::MessageText SaveErrorText(const std::string& path, const platform::ReplaceResult& result) {
     std::string cause;
     if (result.step == platform::ReplaceStep::Create && result.error == ENOENT)
         cause = "File not found";
@@ -428,8 +428,9 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
     const char* what = result.step == platform::ReplaceStep::Create  ? "could not be created"
                        : result.step == platform::ReplaceStep::Write ? "could not be written"
                                                                      : "could not replace the old file";
-    return cause + "\nThe settings file " + path + " was not saved: the new file " + what + " (" +
-           SystemText(result.error) + ").\nThe previous settings file is unchanged.";
+    return cause + "\nThe settings file " + platform::MessageText::Path(path) +
+           " was not saved: the new file " + what + " (" + SystemText(result.error) +
+           ").\nThe previous settings file is unchanged.";
 }
 
 } // namespace
@@ -537,16 +538,17 @@ void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsF
         text = BuildDefaultSettingsText();
         const platform::ReplaceResult result = platform::ReplaceFileContents(path, WithCrLf(text));
         if (!result.Ok())
-            ui->ShowSettingsError("The new settings file " + path + " could not be created (" +
-                                  SystemText(result.error) +
+            ui->ShowSettingsError("The new settings file " + platform::MessageText::Path(path) +
+                                  " could not be created (" + SystemText(result.error) +
                                   ").\nPondra runs with the default settings; they are saved when the "
                                   "folder " +
-                                  FolderOf(path) + " can be written.");
+                                  platform::MessageText::Path(FolderOf(path)) + " can be written.");
         break;
     }
     case LoadStatus::Failed:
         // The file is there but cannot be read: leave it alone, so that nothing in it is lost.
-        ui->ShowSettingsError("The settings file " + path + " cannot be read (" + reason +
+        ui->ShowSettingsError("The settings file " + platform::MessageText::Path(path) + " cannot be read (" +
+                              reason +
                               ").\nPondra runs with the default settings. Saving the settings will "
                               "replace the file.");
         text = BuildDefaultSettingsText();

@@ -103,12 +103,12 @@ void CMainFrame::StartTransfer() {
     }
     bool running = IsOtherScaleRunning(nullptr);
     int failures = 0;
-    std::string report;
+    platform::MessageText report;
     for (const auto& entry : g_DeviceList) {
         Device* dev = entry.get();
         if (!dev->m_active || dev->m_deleted || dev->m_stopping || HasWorker(dev))
             continue;
-        const std::string error = OpenDeviceLink(dev);
+        const platform::MessageText error = OpenDeviceLink(dev);
         if (error.empty()) {
             StartScale(dev, !running);
             running = true;
@@ -148,7 +148,7 @@ void CMainFrame::StartScale(Device* dev, bool first) {
         dev->m_worker = std::make_unique<platform::WorkerThread>();
     }
     if (first && g_OutMode == "Log") {
-        const std::string error = g_LogFile.Open(m_settings.m_logFile);
+        const platform::MessageText error = g_LogFile.Open(m_settings.m_logFile);
         if (!error.empty())
             PondraMessageBox(error, wxOK | wxICON_EXCLAMATION, this);
     }
@@ -313,13 +313,13 @@ bool CMainFrame::DeliverQueuedReadings(Device* dev, std::size_t most) {
 }
 
 void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown) {
-    SetStatusText(FromBytes(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
+    SetStatusText(FromMessage(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
     // A line of its own where the readings go, between the readings before and after the gap.
     if (shown->text.empty())
         shown->ownLine = true;
     else if (shown->text.back() != '\n')
         shown->text += "\r\n";
-    shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)) + "\r\n";
+    shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)).Bytes() + "\r\n";
 }
 
 void CMainFrame::ShowText(const ShownText& shown) {
@@ -364,12 +364,12 @@ void CMainFrame::OnScaleError(std::uintptr_t wParam, std::intptr_t code) {
         CloseDevice(dev);
         return;
     }
-    const std::string message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
+    const platform::MessageText message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
     dev->m_sessionState = kSessionError;
     ShowScaleMessage(message, ScaleBoxKind::kScaleError);
 }
 
-void CMainFrame::ShowScaleMessage(const std::string& message, ScaleBoxKind kind) {
+void CMainFrame::ShowScaleMessage(const platform::MessageText& message, ScaleBoxKind kind) {
     // A window on its way out shows nothing: the box would be destroyed with it while still open.
     if (IsBeingDeleted() || wxPendingDelete.Member(this))
         return;
@@ -385,7 +385,7 @@ void CMainFrame::ShowScaleMessage(const std::string& message, ScaleBoxKind kind)
 }
 
 std::string CMainFrame::GetOpenScaleBoxText() const {
-    return m_scaleBox ? m_scaleBox->GetText() : std::string();
+    return m_scaleBox ? FromMessage(m_scaleBox->GetText()).utf8_string() : std::string();
 }
 
 void CMainFrame::SendKeystrokes(std::string line) {

@@ -16,7 +16,7 @@ wxBitmap IconOf(ScaleBoxKind kind) {
 }
 } // namespace
 
-CScaleMessageBox::CScaleMessageBox(wxWindow* parent, const std::string& text, ScaleBoxKind kind)
+CScaleMessageBox::CScaleMessageBox(wxWindow* parent, const platform::MessageText& text, ScaleBoxKind kind)
     : wxDialog(parent, wxID_ANY, "Pondra", wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE) {
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
@@ -45,9 +45,9 @@ bool CScaleMessageBox::OffersCancel() const {
     return m_cancel && m_cancel->IsShown();
 }
 
-void CScaleMessageBox::SetText(const std::string& text, ScaleBoxKind kind) {
+void CScaleMessageBox::SetText(const platform::MessageText& text, ScaleBoxKind kind) {
     m_text = text;
-    m_label->SetLabelText(FromBytes(text));
+    m_label->SetLabelText(FromMessage(text));
     if (OffersCancel() != (kind == ScaleBoxKind::kScaleError)) {
         m_icon->SetBitmap(IconOf(kind));
         m_cancel->Show(kind == ScaleBoxKind::kScaleError);

@@ -123,7 +123,7 @@ TEST_F(TransferTest, GetWithoutAWorkbookInExcelModeStopsEverything) {
 }
 
 TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
-    Scale(0)->m_port = "/dev/pondra-no-such-port";
+    Scale(0)->m_port = "/dev/pondra-no-such-port-\xC3\xA4"; // named in UTF-8
     CreateDevice();
     sim::SimScale scale(sim::SimScale::Pty);
     scale.Attach(Scale(1));
@@ -133,7 +133,7 @@ TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
         ScaleBoxCloser closer(Frame());
         Command(ID_TRANSFER_START);
         ASSERT_EQ(closer.Texts().size(), 1u);
-        EXPECT_EQ(closer.Texts()[0], "Scale Scale01: Error opening /dev/pondra-no-such-port");
+        EXPECT_EQ(closer.Texts()[0], "Scale Scale01: Error opening /dev/pondra-no-such-port-\xC3\xA4");
         EXPECT_EQ(closer.OffersCancel(), std::vector<bool>{false}); // nothing to choose: OK only
     }
     // The second scale started as the first of the transfer: hotkey, timer and log are set up.
@@ -615,7 +615,7 @@ TEST_F(StartUpTransferTest, ReadingsWhileTheFailureBoxIsOpenAreShown) {
             if (auto* box = dynamic_cast<CScaleMessageBox*>(window); box && box->IsModal()) {
                 if (ReadFile(LogPath()).find("\tR-10\r\n") == std::string::npos)
                     return;
-                boxTexts.push_back(box->GetText());
+                boxTexts.push_back(box->GetText().Bytes());
                 box->EndModal(wxID_OK);
             }
     });
