@@ -130,6 +130,11 @@ private:
 // shortened number would be a wrong reading: the field is emptied and false is returned.
 bool SetReadingField(Device* dev, int k, std::string_view value);
 
+// The most scales the device list holds. The communication status and Get selection dialogs give
+// the box of the k-th scale the control id 1100 + k, and the window toolkit keeps the ids from 4999
+// on for its own controls.
+constexpr int kMaxScales = 3899;
+
 extern std::vector<std::unique_ptr<Device>> g_DeviceList; // entry i holds the Device of index i
 extern int g_DeviceCount;
 extern int g_CurrentDevice;

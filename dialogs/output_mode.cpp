@@ -69,6 +69,8 @@ void COutputMode::OnInitDialog(wxInitDialogEvent&) {
         m_link->Disable();
         if (g_OutMode == "Link") {
             m_test->SetValue(true);
+            if (m_stopScales)
+                m_stopScales();
             g_OutMode = "Test";
         }
     }
@@ -93,6 +95,8 @@ void COutputMode::OnFormat(wxCommandEvent&) {
 }
 
 void COutputMode::OnOK(wxCommandEvent&) {
+    if (m_stopScales)
+        m_stopScales();
     if (m_test->GetValue())
         g_OutMode = "Test";
     else if (m_log->GetValue())

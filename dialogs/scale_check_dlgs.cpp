@@ -16,6 +16,7 @@ constexpr int kOkBelowLastRow = 36;  // the OK button's distance below the top o
                                      // more as a row is
 constexpr int kRowsShownAtOnce = 10; // from 30 boxes on, the window shows ten rows and scrolls
 constexpr int kColumns = 3;
+static_assert(ScaleCheckDialog::kFirstBoxId + kMaxScales <= wxID_LOWEST, "a box id would be the toolkit's");
 } // namespace
 
 ScaleCheckDialog::ScaleCheckDialog(wxWindow* parent, const wxString& caption, const wxString& explanation)

@@ -27,6 +27,28 @@ std::string MessageText::Bytes() const {
     return bytes;
 }
 
+MessageText MessageText::FirstLine() const {
+    MessageText line;
+    for (const Part& part : m_parts) {
+        const std::size_t end = part.path ? std::string::npos : part.bytes.find_first_of("\r\n");
+        line.Append(part.bytes.substr(0, end), part.path);
+        if (end != std::string::npos)
+            break;
+    }
+    return line;
+}
+
+MessageText MessageText::LastLine() const {
+    MessageText line;
+    for (const Part& part : m_parts) {
+        const std::size_t end = part.path ? std::string::npos : part.bytes.rfind('\n');
+        if (end != std::string::npos)
+            line = {};
+        line.Append(end == std::string::npos ? part.bytes : part.bytes.substr(end + 1), part.path);
+    }
+    return line;
+}
+
 void MessageText::Append(const std::string& bytes, bool path) {
     if (bytes.empty())
         return;

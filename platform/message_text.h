@@ -31,6 +31,10 @@ public:
     bool empty() const { return m_parts.empty(); }
     // Every part's bytes in a row.
     std::string Bytes() const;
+    // The text up to its first line end (CR or LF), and the text after its last LF. A line break
+    // in a path belongs to the path.
+    MessageText FirstLine() const;
+    MessageText LastLine() const;
 
     // Equal when their bytes are, whichever parts are paths.
     friend bool operator==(const MessageText& left, const MessageText& right) {

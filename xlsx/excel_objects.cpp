@@ -59,6 +59,23 @@ ExcelRange ExcelWorksheet::GetRange(const std::string& cell1, const std::string&
     return range;
 }
 
+bool ExcelWorksheet::HasValue(const std::string& cell) const {
+    if (!m_book)
+        NoObject();
+    const auto at = ParseCellRef(cell);
+    return at && m_book->CellHoldsValue(SheetIndex(*m_book, m_sheet), *at);
+}
+
+long ExcelWorksheet::LastFilledStep(const std::string& cell, bool alongRows) const {
+    if (!m_book)
+        NoObject();
+    const auto at = ParseCellRef(cell);
+    if (!at)
+        return -1;
+    const int last = m_book->LastFilledCell(SheetIndex(*m_book, m_sheet), *at, alongRows);
+    return last == 0 ? -1 : last - (alongRows ? at->row : at->column);
+}
+
 long ExcelSheets::GetCount() const {
     if (!m_book)
         NoObject();

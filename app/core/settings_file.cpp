@@ -7,7 +7,9 @@
 #include "platform/file_replace.h"
 #include "platform/program_path.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -390,6 +392,16 @@ std::string WithCrLf(std::string_view text) {
 
 enum class LoadStatus { Read, Missing, Empty, Failed };
 
+// The number of scales the text would make: one per line that begins with "[Commode]".
+int CountScaleSections(std::string_view text) {
+    int count = 0;
+    LineReader reader(text);
+    std::string line;
+    while (reader.Next(&line))
+        count += line.starts_with("[Commode]") ? 1 : 0;
+    return count;
+}
+
 // Far more than any settings file holds; a larger file is not read.
 constexpr std::size_t kMaxSettingsBytes = 16 << 20;
 
@@ -403,6 +415,11 @@ LoadStatus LoadFile(const std::string& path, std::string* text, std::string* rea
         return read.error == ENOENT ? LoadStatus::Missing : LoadStatus::Failed;
     }
     *text = std::move(read.bytes);
+    if (CountScaleSections(*text) > kMaxScales) {
+        text->clear();
+        *reason = "it holds more than " + std::to_string(kMaxScales) + " scales, the most that Pondra keeps";
+        return LoadStatus::Failed;
+    }
     return text->empty() ? LoadStatus::Empty : LoadStatus::Read;
 }
 
@@ -428,18 +445,21 @@ platform::MessageText SaveErrorText(const std::string& path, const platform::Rep
     const char* what = result.step == platform::ReplaceStep::Create  ? "could not be created"
                        : result.step == platform::ReplaceStep::Write ? "could not be written"
                                                                      : "could not replace the old file";
-    return cause + "\nThe settings file " + platform::MessageText::Path(path) +
-           " was not saved: the new file " + what + " (" + SystemText(result.error) +
-           ").\nThe previous settings file is unchanged.";
+    const platform::MessageText why = result.step == platform::ReplaceStep::Refused
+                                          ? result.refusal
+                                          : platform::MessageText(std::string("the new file ") + what + " (" +
+                                                                  SystemText(result.error) + ")");
+    return cause + "\nThe settings file " + platform::MessageText::Path(path) + " was not saved: " + why +
+           ".\nThe previous settings file is unchanged.";
 }
 
 } // namespace
 
 unsigned TimerInterval(const std::string& commandInterval) {
-    if (commandInterval.empty())
-        return 0;
-    // The timer takes unsigned milliseconds.
-    return static_cast<unsigned>(DecimalValue(commandInterval)) * 60000u;
+    // Computed in 64 bits: a hand-edited interval of 71583 minutes would wrap around in 32 and fire
+    // every 12.7 s. No interval is negative, and none is longer than the timer can hold.
+    const std::int64_t ms = std::int64_t{DecimalValue(commandInterval)} * 60000;
+    return static_cast<unsigned>(std::clamp<std::int64_t>(ms, 0, kMaxTimerIntervalMs));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -539,7 +559,7 @@ void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsF
         const platform::ReplaceResult result = platform::ReplaceFileContents(path, WithCrLf(text));
         if (!result.Ok())
             ui->ShowSettingsError("The new settings file " + platform::MessageText::Path(path) +
-                                  " could not be created (" + SystemText(result.error) +
+                                  " could not be created (" + result.Reason() +
                                   ").\nPondra runs with the default settings; they are saved when the "
                                   "folder " +
                                   platform::MessageText::Path(FolderOf(path)) + " can be written.");

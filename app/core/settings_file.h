@@ -9,6 +9,7 @@
 
 #include "platform/message_text.h"
 
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -35,7 +36,10 @@ inline constexpr const char* kSettingsFileCreatedText =
 inline constexpr const char* kSettingsSavedText = "All settings are saved"; // status bar, after a save
 inline constexpr const char* kSettingsErrorTitle = "Error";
 
-// The Get timer's period in milliseconds for a command interval in minutes; 0 (no timer) for "".
+// The longest period the Get timer holds (it takes an int of milliseconds): about 24.8 days.
+inline constexpr unsigned kMaxTimerIntervalMs = std::numeric_limits<int>::max();
+// The Get timer's period in milliseconds for a command interval in minutes; 0 (no timer) for "" and
+// for an interval that is not above 0. A longer interval than the timer holds gets its longest period.
 unsigned TimerInterval(const std::string& commandInterval);
 
 // Sets g_SettingsFolder to the folder of the running executable ("." when it cannot be found).

@@ -21,6 +21,9 @@ public:
         m_output.WriteExcelCell(cell, value);
     }
     bool CloseExcel() { return m_output.CloseExcel(); }
+    void SetJournalFolder(const std::string& folder) { m_output.SetJournalFolder(folder); }
+    void RecoverUnsavedReadings() { m_output.RecoverUnsavedReadings(); }
+    void SaveBeforeTheEnd() { m_output.SaveBeforeTheEnd(); }
     // Not null once a start got as far as the spreadsheet application; the close handler closes
     // the spreadsheet only then.
     const void* LastDispatch() const { return m_output.LastDispatch(); }

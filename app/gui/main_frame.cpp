@@ -107,6 +107,7 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     ReadSettings(settingsPath);
     SetModelCode(g_ModelName);
     UpdateStatusPanes();
+    RecoverUnsavedReadings();
     return true;
 }
 

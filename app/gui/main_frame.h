@@ -77,6 +77,9 @@ public:
     void StartScale(Device* dev, bool first);
     void StopScale(Device* dev);
     void StopAll();
+    // Stops the scale (every scale when null) and waits, a few seconds at most, for the workers so
+    // told to end: the settings they read while they run may then change.
+    void StopForSettingChange(Device* dev = nullptr);
     // True when a scale other than `dev` (any scale when null) is active, not stopping and has a worker.
     bool IsOtherScaleRunning(const Device* dev) const;
     // Wakes the command engines of the scales chosen for Get.
@@ -96,6 +99,10 @@ public:
     bool CloseExcel();
     void WriteReadingToExcel(Device* dev);
     void WriteExcelCell(const std::string& cell, const std::string& value);
+    // The program is being ended by the system and cannot ask: the workbook of the transfer is
+    // saved at once. `viewUsable` is false once the display has gone: then the readings that the
+    // window has not yet taken stay where they are.
+    void SaveWorkbookBeforeTheEnd(bool viewUsable);
 
 private:
     // Creation steps.
@@ -103,6 +110,8 @@ private:
     wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id, const wxString& name) override;
     void MoveToStoredPlacement();
     void ReadSettings(const std::string& settingsPath);
+    // Puts the readings that an earlier run left unsaved into their workbooks.
+    void RecoverUnsavedReadings();
 
     // SettingsFileUi
     void ShowSettingsNotice(const platform::MessageText& text) override;
@@ -146,11 +155,17 @@ private:
     bool DeliverQueuedReadings(Device* dev, std::size_t most);
     // Tells the user, in the status bar and in the view's text to come, that readings were dropped.
     void ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown);
+    // Appends the reading to the data log. Returns what the view shows after the reading when the
+    // log did not take it as usual ("" when it did); the status bar shows it too.
+    std::string LogReading(const std::string& text);
     void ShowText(const ShownText& shown);
     // Delivers every reading that a worker has announced and the window not yet taken, so that the
     // end of a transfer closes the data log or the workbook only after them.
     void DeliverAnnouncedReadings();
     void OnScaleError(std::uintptr_t wParam, std::intptr_t lParam);
+    // Opens the scale's link for the start, with the busy pointer and the scale's name in the status
+    // bar while it waits.
+    platform::MessageText OpenLinkShowingProgress(Device* dev);
     void OnTransferStart(wxCommandEvent& event);
     void OnTransferStop(wxCommandEvent& event);
     void OnTransferGet(wxCommandEvent& event);

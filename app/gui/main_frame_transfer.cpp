@@ -18,15 +18,20 @@
 #include "platform/virtual_keys.h"
 
 #include <wx/app.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
 constexpr int kMaxStartFailures = 9;
+// The longest wait for stopped workers to end before a setting they read changes.
+constexpr auto kSettingChangeWait = std::chrono::seconds(2);
 
 // The keystroke and hotkey modifier bits are passed to the platform layer as they are.
 static_assert(int{kKeyShift} == int{platform::kPressShift} && int{kKeyCtrl} == int{platform::kPressCtrl} &&
@@ -94,6 +99,23 @@ bool CMainFrame::IsGetTimerRunning() const {
     return m_getTimer.IsRunning();
 }
 
+platform::MessageText CMainFrame::OpenLinkShowingProgress(Device* dev) {
+    // Opening waits on this thread (a second for a TCP scale that does not answer, two for a
+    // missing serial port): meanwhile the pointer is busy and the status bar names the scale.
+    wxBusyCursor busy;
+    wxStatusBar* status = GetStatusBar();
+    const wxString before = status ? status->GetStatusText(kPaneMessage) : wxString();
+    const wxString progress = FromBytes("Connecting to " + dev->m_name + "...");
+    if (status) {
+        status->SetStatusText(progress, kPaneMessage);
+        status->Update(); // painted now: no event is handled until the link is open
+    }
+    platform::MessageText error = OpenDeviceLink(dev);
+    if (status && status->GetStatusText(kPaneMessage) == progress)
+        status->SetStatusText(before, kPaneMessage);
+    return error;
+}
+
 void CMainFrame::StartTransfer() {
     const std::string text = CheckSettings();
     if (!text.empty()) {
@@ -108,7 +130,7 @@ void CMainFrame::StartTransfer() {
         Device* dev = entry.get();
         if (!dev->m_active || dev->m_deleted || dev->m_stopping || HasWorker(dev))
             continue;
-        const platform::MessageText error = OpenDeviceLink(dev);
+        const platform::MessageText error = OpenLinkShowingProgress(dev);
         if (error.empty()) {
             StartScale(dev, !running);
             running = true;
@@ -190,6 +212,27 @@ void CMainFrame::StopAll() {
     CloseOutputsOnExit();
 }
 
+void CMainFrame::StopForSettingChange(Device* dev) {
+    if (dev && !HasWorker(dev))
+        return;
+    if (dev)
+        StopScale(dev);
+    else
+        StopAll();
+    // A worker told to stop finishes the frame in hand first, and ends within moments as its link is
+    // closed. The wait is bounded all the same: one that waits for a message box from this thread
+    // cannot end before it.
+    const auto deadline = std::chrono::steady_clock::now() + kSettingChangeWait;
+    for (const auto& entry : g_DeviceList) {
+        Device* told = entry.get();
+        if (dev && told != dev)
+            continue;
+        while (HasWorker(told) && !told->m_worker->HasEnded() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PollWorker(told);
+    }
+}
+
 // What the end of a transfer closes: the spreadsheet and the data log file. Whatever the output
 // mode is now: a workbook holding this transfer's readings is offered for saving also when the
 // mode or the workbook was changed since the transfer started.
@@ -197,8 +240,14 @@ void CMainFrame::CloseOutputsOnExit() {
     DeliverAnnouncedReadings();
     if (m_excel && !CloseExcel())
         PondraMessageBox("Error closing Excel", wxOK | wxICON_EXCLAMATION, this);
-    if (g_LogFile.IsOpen())
-        g_LogFile.Close();
+    if (g_LogFile.IsOpen()) {
+        const std::string path = g_LogFile.Path();
+        const platform::MessageText note = LogCloseNote(path, g_LogFile.Close());
+        if (!note.empty()) {
+            SetStatusText(FromMessage(note.FirstLine()), kPaneMessage);
+            ShowText({note.Bytes() + "\r\n", true});
+        }
+    }
 }
 
 void CMainFrame::CloseAllDevices() {
@@ -322,6 +371,15 @@ void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count, ShownText* s
     shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)).Bytes() + "\r\n";
 }
 
+std::string CMainFrame::LogReading(const std::string& text) {
+    const platform::MessageText note = LogWriteNote(g_LogFile.Path(), g_LogFile.WriteReading(text));
+    if (note.empty())
+        return "";
+    SetStatusText(FromMessage(note.LastLine()), kPaneMessage);
+    // On a line of its own, right below the reading it is about, as the view's bytes.
+    return (text.empty() || text.back() == '\n' ? "" : "\r\n") + note.Bytes() + "\r\n";
+}
+
 void CMainFrame::ShowText(const ShownText& shown) {
     if (CPondraView* view = GetView())
         view->InsertText(shown.text, shown.ownLine);
@@ -346,7 +404,7 @@ std::string CMainFrame::DeliverReading(Device* dev) {
     } else if (g_LogFile.IsOpen()) {
         // The output the transfer opened: a reading that comes after the output mode was changed,
         // just before the transfer stops, still goes where the others went.
-        g_LogFile.WriteReading(text);
+        text += LogReading(text);
     } else if (HoldsWorkbook()) {
         WriteReadingToExcel(dev);
     }
