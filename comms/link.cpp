@@ -130,20 +130,20 @@ std::string CheckEthernetSettings(Device* dev, bool checkPort) {
     return "";
 }
 
-std::string OpenSerialPort(Device* dev) {
+platform::MessageText OpenSerialPort(Device* dev) {
     const std::string path = platform::SerialDevicePath(dev->m_port);
     auto opened = platform::OpenSerialDevice(path, SerialConfigOf(dev));
     // Each message names the system's reason, so that the user can mend what is wrong.
-    const std::string reason = platform::SerialFailureText(path, opened.error);
+    const platform::MessageText reason = platform::SerialFailureText(path, opened.error);
     switch (opened.failure) {
     case platform::SerialFailure::None:
         AttachLink(dev, opened.fd, platform::Link::Kind::Serial);
-        return "";
+        return {};
     case platform::SerialFailure::Unavailable:
         std::this_thread::sleep_for(std::chrono::milliseconds(kPortUnavailablePauseMs));
-        return Format("Error opening %s: %s", dev->m_port.c_str(), reason.c_str());
+        return "Error opening " + platform::MessageText::Path(dev->m_port) + ": " + reason;
     case platform::SerialFailure::OpenFailed:
-        return Format("Error Number:%d (%s).\nError opening comport!", opened.error, reason.c_str());
+        return Format("Error Number:%d (", opened.error) + reason + ").\nError opening comport!";
     case platform::SerialFailure::Setup:
         return "Error initialise communication parameters! (" + reason + ")";
     case platform::SerialFailure::State:
@@ -188,9 +188,9 @@ std::string ConnectEthernetDevice(Device* dev) {
                   platform::TcpFailureText(connected.error).c_str());
 }
 
-std::string OpenDeviceLink(Device* dev) {
+platform::MessageText OpenDeviceLink(Device* dev) {
     const bool ethernet = UsesEthernet(dev);
-    std::string result = ethernet ? CheckEthernetSettings(dev, true) : ValidateSerialSettings(dev);
+    const std::string result = ethernet ? CheckEthernetSettings(dev, true) : ValidateSerialSettings(dev);
     if (!result.empty())
         return result;
     return ethernet ? ConnectEthernetDevice(dev) : OpenSerialPort(dev);

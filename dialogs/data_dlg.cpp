@@ -181,6 +181,8 @@ CDataDlg::CDataDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Data Format S
     top->Add(fields, 0, wxLEFT | wxRIGHT, 8);
     top->Add(bottom, 0, wxALL | wxEXPAND, 8);
     SetSizerAndFit(top);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CDataDlg::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &CDataDlg::OnOK, this, wxID_OK);
@@ -220,8 +222,9 @@ void CDataDlg::OnInitDialog(wxInitDialogEvent&) {
         }
     }
     static_cast<wxTextCtrl*>(FindWindow(kIdLineEndMacro))->ChangeValue(FromBytes(g_Macros[kEndOfLineMacro]));
-    static_cast<wxStaticText*>(FindWindow(kIdTitle))->SetLabelText(FromBytes(title));
-    Layout();
+    wxWindow* titleText = FindWindow(kIdTitle);
+    static_cast<wxStaticText*>(titleText)->SetLabelText(FromBytes(title));
+    titleText->GetParent()->Layout(); // the dialog, or the window that scrolls its controls
     FocusFirstControl(this);
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/gui_base/message_box.h"
 #include "comms/settings.h"
+#include "dialogs/dialog_units.h"
 #include "dialogs/excel_dlg.h"
 
 #include <wx/button.h>
@@ -39,6 +40,8 @@ COutputMode::COutputMode(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Compute
     top->Add(groupSizer, 1, wxALL, 8);
     top->Add(buttons, 0, wxALL, 8);
     SetSizerAndFit(top);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &COutputMode::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &COutputMode::OnOK, this, wxID_OK);

@@ -133,6 +133,8 @@ CPortDlg::CPortDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Port Setting"
     ok->SetDefault();
     new wxButton(this, wxID_CANCEL, "Cancel", at(98, 314), size(48, 14));
     m_applyButton = new wxButton(this, IDC_APPLY, "Apply", at(165, 314), size(48, 14));
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CPortDlg::OnInitDialog, this);
     Bind(wxEVT_RADIOBUTTON, &CPortDlg::OnSerial, this, IDC_SERIAL);

@@ -44,6 +44,8 @@ CScaleSet::CScaleSet(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Scale Setti
     auto* ok = new wxButton(this, wxID_OK, "OK", at(57, 143), size(45, 14));
     ok->SetDefault();
     new wxButton(this, wxID_CANCEL, "Cancel", at(125, 143), size(43, 14));
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CScaleSet::OnInitDialog, this);
     Bind(wxEVT_COMBOBOX, &CScaleSet::OnSelchangeScaleType, this, IDC_SCALE_TYPE);

@@ -56,7 +56,7 @@ int CreateSibling(const std::string& target, std::string* name) {
 
 } // namespace
 
-std::string ReplaceResult::Reason() const {
+MessageText ReplaceResult::Reason() const {
     return step == ReplaceStep::Refused ? refusal : std::strerror(error);
 }
 
@@ -77,7 +77,7 @@ std::string ResolveLinks(const std::string& path) {
     return current;
 }
 
-std::string WhyNotReplaceable(const std::string& path, bool folderToo) {
+MessageText WhyNotReplaceable(const std::string& path, bool folderToo) {
     const std::string target = ResolveLinks(path);
     const std::string folder = FolderOf(target);
     struct stat st {};
@@ -100,13 +100,14 @@ std::string WhyNotReplaceable(const std::string& path, bool folderToo) {
                    " names (hard links), and a new file would part it from the others";
     }
     if (folderToo && ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-        return "its folder " + folder + " cannot take a new file (" + std::strerror(errno) + ")";
-    return "";
+        return "its folder " + MessageText::Path(folder) + " cannot take a new file (" +
+               std::strerror(errno) + ")";
+    return {};
 }
 
 ReplaceResult ReplaceFileContents(const std::string& path, std::string_view content) {
     const std::string target = ResolveLinks(path);
-    if (std::string why = WhyNotReplaceable(target); !why.empty())
+    if (MessageText why = WhyNotReplaceable(target); !why.empty())
         return {ReplaceStep::Refused, 0, std::move(why)};
     std::string temp;
     const int fd = CreateSibling(target, &temp);

@@ -3,6 +3,8 @@
 // file and of its folder, rename) that no other code should need.
 #pragma once
 
+#include "platform/message_text.h"
+
 #include <string>
 #include <string_view>
 
@@ -19,23 +21,23 @@ enum class ReplaceStep {
 struct ReplaceResult {
     ReplaceStep step = ReplaceStep::None;
     int error = 0;       // errno of the failed step
-    std::string refusal; // why the file was not replaced, when Refused
+    MessageText refusal; // why the file was not replaced, when Refused
     bool Ok() const { return step == ReplaceStep::None; }
     // The refusal or the system's text for the error.
-    std::string Reason() const;
+    MessageText Reason() const;
 };
 
 // The file that writing to `path` reaches: the end of its chain of symbolic links, which need not
 // exist yet.
 std::string ResolveLinks(const std::string& path);
 
-// "" when a save may put a new file in the place of the file at `path` (followed through symbolic
+// Nothing when a save may put a new file in the place of the file at `path` (followed through symbolic
 // links), else why not, fit to follow "path: ". A missing file may be created. Never replaced:
 // what is not a regular file; a file that no one may write (no write permission at all, which
 // holds for root too); a file the user may not write (its mode, a read-only mount); a file with
 // further names (hard links), which a new file would part from it. With `folderToo`, the folder
 // must also take a new file, as every save needs; for a check before any work begins.
-std::string WhyNotReplaceable(const std::string& path, bool folderToo = false);
+MessageText WhyNotReplaceable(const std::string& path, bool folderToo = false);
 
 // Writes `content` to a new file in the folder of `path`, flushes it to the disk and renames it
 // over `path` (over the target when `path` is a symbolic link, which stays a link). Refused, with

@@ -52,7 +52,7 @@ SerialOpenResult Fail(int fd, SerialFailure failure, int error) {
 }
 
 // What a user who may not open the device can do: join the group that may use it, when it has one.
-std::string PermissionHint(const std::string& path) {
+MessageText PermissionHint(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && info.st_gid != 0 &&
         (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
@@ -62,7 +62,7 @@ std::string PermissionHint(const std::string& path) {
         if (::getgrgid_r(info.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found)
             return std::string("add the user to the group ") + found->gr_name + ", then log in again";
     }
-    return "this user may not use " + path + ": ask the administrator for access";
+    return "this user may not use " + MessageText::Path(path) + ": ask the administrator for access";
 }
 
 } // namespace
@@ -142,22 +142,23 @@ void ReleaseSerialDevice(int fd) {
     ::ioctl(fd, TIOCNXCL);
 }
 
-std::string SerialFailureText(const std::string& path, int error) {
-    const std::string system = std::system_category().message(error);
-    const std::string plugIn = ": check the port name, and that the scale's adapter is plugged in)";
+MessageText SerialFailureText(const std::string& path, int error) {
+    const MessageText system = std::system_category().message(error);
+    const MessageText named = MessageText::Path(path);
+    const MessageText plugIn = ": check the port name, and that the scale's adapter is plugged in)";
     switch (error) {
     case ENOENT:
-        return system + " (there is no " + path + plugIn;
+        return system + " (there is no " + named + plugIn;
     case ENODEV:
     case ENXIO:
-        return system + " (no port answers at " + path + plugIn;
+        return system + " (no port answers at " + named + plugIn;
     case EACCES:
     case EPERM:
         return system + " (" + PermissionHint(path) + ")";
     case EBUSY:
         return system + " (the port is in use by another program, or by another scale)";
     case ENOTTY:
-        return path + " is not a serial port";
+        return named + " is not a serial port";
     default:
         return system;
     }

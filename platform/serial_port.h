@@ -2,6 +2,8 @@
 // port naming, locking and line settings are Linux matters, so they are kept in this one file pair.
 #pragma once
 
+#include "platform/message_text.h"
+
 #include <string>
 
 namespace platform {
@@ -47,6 +49,6 @@ void ReleaseSerialDevice(int fd);
 // Why the port at `path` could not be opened, in words the user can act on: the system's reason
 // for `error` and, where there is one, what to do about it, as in "Permission denied (add the user
 // to the group dialout, then log in again)".
-std::string SerialFailureText(const std::string& path, int error);
+MessageText SerialFailureText(const std::string& path, int error);
 
 } // namespace platform

@@ -19,8 +19,8 @@ constexpr long long kMaxRangeCells = 65536;
 int SheetIndex(const XlsxWorkbook& book, const std::string& name) {
     const int index = book.FindSheet(name);
     if (index < 0)
-        throw SpreadsheetError(kSpreadsheetFailure,
-                               "The sheet " + name + " is no longer in '" + book.Path() + "'.");
+        throw SpreadsheetError(kSpreadsheetFailure, "The sheet " + name + " is no longer in '" +
+                                                        platform::MessageText::Path(book.Path()) + "'.");
     return index;
 }
 

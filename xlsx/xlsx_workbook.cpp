@@ -13,8 +13,8 @@ namespace xlsx {
 
 namespace {
 
-std::string Quoted(const std::string& path) {
-    return "'" + path + "'";
+platform::MessageText Quoted(const std::string& path) {
+    return "'" + platform::MessageText::Path(path) + "'";
 }
 
 std::string Megabytes(std::uint64_t bytes) {
@@ -51,7 +51,7 @@ XlsxWorkbook::~XlsxWorkbook() = default;
 std::shared_ptr<XlsxWorkbook> XlsxWorkbook::Open(const std::string& path) {
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    const std::string cannotOpen = "Cannot open the workbook " + Quoted(path) + ": ";
+    const platform::MessageText cannotOpen = "Cannot open the workbook " + Quoted(path) + ": ";
     const std::string limit = Megabytes(kMaxPackageBytes);
     platform::FileReadResult file = platform::ReadRegularFile(path, kMaxPackageBytes);
     if (file.tooLarge)
@@ -61,7 +61,7 @@ std::shared_ptr<XlsxWorkbook> XlsxWorkbook::Open(const std::string& path) {
         throw SpreadsheetError(kSpreadsheetFailure, cannotOpen + file.Reason());
     // Every save puts a new file in this one's place: a file that must not be replaced is refused
     // now, before any reading is written into it, rather than when the readings are saved.
-    if (const std::string why = platform::WhyNotReplaceable(path, true); !why.empty())
+    if (const platform::MessageText why = platform::WhyNotReplaceable(path, true); !why.empty())
         throw SpreadsheetError(kSpreadsheetFailure,
                                "Cannot write to the workbook " + Quoted(path) + ": " + why + ".");
     impl->stamp = file.stamp;
@@ -108,7 +108,7 @@ void XlsxWorkbook::LoadSheet(int index) {
     std::unique_ptr<SheetCells>& cells = m_impl->sheets[static_cast<std::size_t>(index)];
     if (cells)
         return;
-    const std::string named = "The sheet " + sheet.name + " of " + Quoted(m_impl->path);
+    const platform::MessageText named = "The sheet " + sheet.name + " of " + Quoted(m_impl->path);
     if (!sheet.worksheet)
         throw SpreadsheetError(kSpreadsheetNotSupportedError, named + " has no cells.");
     const PackagePart* part = m_impl->parts->Find(sheet.part);
@@ -185,7 +185,9 @@ void XlsxWorkbook::Impl::SaveHere() {
     parts->Save(std::move(sheetTexts), formulaRemoved, [&](const std::string& package) {
         const platform::ReplaceResult result = platform::ReplaceFileContents(path, package);
         if (!result.Ok())
-            throw std::runtime_error(result.Reason());
+            throw SpreadsheetError(kSpreadsheetFailure, "Cannot save the workbook " + Quoted(path) + ": " +
+                                                            result.Reason() +
+                                                            ".\nThe file on disk is as it was.");
     });
     for (auto& sheet : sheets)
         if (sheet)

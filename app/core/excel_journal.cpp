@@ -53,11 +53,11 @@ std::string Unescape(std::string_view text) {
 
 } // namespace
 
-std::string ExcelJournal::Begin(const std::string& folder, const std::string& workbook,
-                                const std::string& sheet) {
+platform::MessageText ExcelJournal::Begin(const std::string& folder, const std::string& workbook,
+                                          const std::string& sheet) {
     const std::string error = m_file.Create(folder, kStem);
     if (!error.empty())
-        return m_file.Path() + ": " + error;
+        return platform::MessageText::Path(m_file.Path()) + ": " + error;
     std::error_code ignored;
     const std::string absolute = std::filesystem::absolute(workbook, ignored).string();
     const std::string head = std::string(kHeading) + "\n" + kWorkbookLine +
@@ -65,18 +65,20 @@ std::string ExcelJournal::Begin(const std::string& folder, const std::string& wo
                              Escape(sheet) + "\n";
     if (const std::string failed = m_file.Append(head); !failed.empty()) {
         m_file.Remove();
-        return m_file.Path() + ": " + failed;
+        return platform::MessageText::Path(m_file.Path()) + ": " + failed;
     }
-    return "";
+    return {};
 }
 
-std::string ExcelJournal::Append(const std::vector<JournalCell>& cells) {
+platform::MessageText ExcelJournal::Append(const std::vector<JournalCell>& cells) {
     std::string record;
     for (const JournalCell& c : cells)
         record += Escape(c.cell) + "\t" + Escape(c.value) + "\n";
     record += std::string(kEndOfReading) + "\n";
     const std::string error = m_file.Append(record);
-    return error.empty() ? error : m_file.Path() + ": " + error;
+    if (error.empty())
+        return {};
+    return platform::MessageText::Path(m_file.Path()) + ": " + error;
 }
 
 std::optional<JournalContents> ParseJournal(std::string_view text) {

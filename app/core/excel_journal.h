@@ -12,6 +12,7 @@
 #pragma once
 
 #include "platform/journal_file.h"
+#include "platform/message_text.h"
 
 #include <optional>
 #include <string>
@@ -26,12 +27,13 @@ struct JournalCell {
 
 class ExcelJournal {
 public:
-    // Starts a journal in `folder` for the workbook's sheet. Returns "" or why it could not.
-    std::string Begin(const std::string& folder, const std::string& workbook, const std::string& sheet);
+    // Starts a journal in `folder` for the workbook's sheet. Returns nothing, or why it could not.
+    platform::MessageText Begin(const std::string& folder, const std::string& workbook,
+                                const std::string& sheet);
     bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_file.Path(); }
-    // Appends one reading's cells in one write. Returns "" or why it could not.
-    std::string Append(const std::vector<JournalCell>& cells);
+    // Appends one reading's cells in one write. Returns nothing, or why it could not.
+    platform::MessageText Append(const std::vector<JournalCell>& cells);
     // The workbook holds the readings, or the user let them go: the journal goes.
     void Discard() { m_file.Remove(); }
     // The journal stays for the next start.

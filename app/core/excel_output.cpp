@@ -16,8 +16,8 @@ namespace {
 const char kAppCaption[] = "Pondra";
 const char kErrorCaption[] = "Error";
 
-std::string Format(const char* pattern, long number, const std::string& text) {
-    std::string out;
+platform::MessageText Format(const char* pattern, long number, const platform::MessageText& text) {
+    platform::MessageText out;
     for (const char* p = pattern; *p; ++p) {
         if (p[0] == '%' && p[1] == 'd') {
             out += std::to_string(number);
@@ -26,7 +26,7 @@ std::string Format(const char* pattern, long number, const std::string& text) {
             out += text;
             ++p;
         } else {
-            out += *p;
+            out += std::string(1, *p);
         }
     }
     return out;
@@ -48,7 +48,7 @@ const char kOpeningStatus[] = "Opening the workbook...";
 
 } // namespace
 
-void ExcelOutput::FailStart(const std::string& text, const std::string& caption, ExcelBox box) {
+void ExcelOutput::FailStart(const platform::MessageText& text, const std::string& caption, ExcelBox box) {
     m_host.ShowExcelBox(text, caption, box);
     m_host.StopAll();
 }
@@ -114,7 +114,8 @@ bool ExcelOutput::StartExcel() {
         } else {
             // The workbook stays open, so a later stop still asks about saving it; the transfer
             // stops and no reading is written.
-            m_host.ShowExcelBox(Format("There is not sheet number %d in %s", g_ExcelSheet, g_ExcelFile),
+            m_host.ShowExcelBox(Format("There is not sheet number %d in %s", g_ExcelSheet,
+                                       platform::MessageText::Path(g_ExcelFile)),
                                 "Sheet error", ExcelBox::kNotice);
             m_host.StopAll();
         }
@@ -123,8 +124,8 @@ bool ExcelOutput::StartExcel() {
         RepairStartCell(g_ExcelCell);
         BeginJournal();
     } catch (const xlsx::SpreadsheetError& error) {
-        FailStart(Format("Run-time error '%d'L\n\n%s", error.Code() & 0xFFFF, error.what()), "Server Error",
-                  ExcelBox::kNotice);
+        FailStart(Format("Run-time error '%d'L\n\n%s", error.Code() & 0xFFFF, error.Description()),
+                  "Server Error", ExcelBox::kNotice);
         return false;
     } catch (const std::system_error& error) {
         FailStart(error.code().message(), "COM Error", ExcelBox::kNotice);
@@ -163,7 +164,7 @@ void ExcelOutput::WriteReadingToExcel(const Device& dev) {
         // The fields before this one stay written. Later readings would fail the same way and be
         // lost one by one, so the transfer stops and says why, before the stop asks whether to
         // save.
-        m_writeFailure = error.what();
+        m_writeFailure = error.Description();
     }
     Journal(written);
     if (!m_writeFailure.empty()) {
@@ -205,7 +206,7 @@ void ExcelOutput::BeginJournal() {
     m_journalWarned = false;
     if (m_journalFolder.empty() || m_sheet.IsEmpty())
         return;
-    const std::string error = m_journal.Begin(m_journalFolder, g_ExcelFile, m_sheet.Name());
+    const platform::MessageText error = m_journal.Begin(m_journalFolder, g_ExcelFile, m_sheet.Name());
     if (!error.empty())
         m_host.ShowExcelBox(
             "The readings of this transfer are safe only once the workbook is saved: the journal "
@@ -218,7 +219,7 @@ void ExcelOutput::BeginJournal() {
 void ExcelOutput::Journal(const std::vector<JournalCell>& written) {
     if (written.empty() || !m_journal.IsOpen())
         return;
-    const std::string error = m_journal.Append(written);
+    const platform::MessageText error = m_journal.Append(written);
     if (error.empty() || m_journalWarned)
         return;
     m_journalWarned = true;
@@ -232,8 +233,8 @@ void ExcelOutput::Journal(const std::vector<JournalCell>& written) {
 void ExcelOutput::ShowWriteFailure() {
     if (m_writeFailure.empty())
         return;
-    const std::string text = std::move(m_writeFailure);
-    m_writeFailure.clear();
+    const platform::MessageText text = std::move(m_writeFailure);
+    m_writeFailure = {};
     m_host.ShowExcelBox(text, kAppCaption, ExcelBox::kFrame);
 }
 
@@ -296,7 +297,7 @@ bool ExcelOutput::CloseExcel() {
         // The readings are still held: the next close (a later stop or the program's end) asks
         // again, so they are not lost to a full disk or a locked file. Their journal stays.
         m_excelOpen = 1;
-        m_host.ShowExcelBox(error.what(), kAppCaption, ExcelBox::kFrame);
+        m_host.ShowExcelBox(error.Description(), kAppCaption, ExcelBox::kFrame);
         return true;
     }
     ReleaseApplication();
@@ -333,7 +334,7 @@ void ExcelOutput::RecoverJournal(const std::string& path) {
     if (!journal)
         return;
     const std::size_t count = journal->readings.size();
-    std::string failure;
+    platform::MessageText failure;
     if (count > 0) {
         try {
             Busy busy(m_host, "Recovering readings...");
@@ -348,15 +349,16 @@ void ExcelOutput::RecoverJournal(const std::string& path) {
                         book->SetCellValue(sheet, *at, cell.value);
             book->Save();
         } catch (const xlsx::SpreadsheetError& error) {
-            failure = error.what();
+            failure = error.Description();
         }
     }
     const std::string readings = count == 1 ? "1 reading" : std::to_string(count) + " readings";
-    const std::string ended = "Pondra ended before it saved the workbook " + journal->workbook + ".\n";
+    const platform::MessageText ended =
+        "Pondra ended before it saved the workbook " + platform::MessageText::Path(journal->workbook) + ".\n";
     if (!failure.empty()) {
-        m_host.ShowExcelBox(ended + "The " + readings +
-                                " of that transfer cannot be saved in it now: " + failure +
-                                "\nThey are kept in " + path + ", and Pondra tries again at its next start.",
+        m_host.ShowExcelBox(ended + "The " + readings + " of that transfer cannot be saved in it now: " +
+                                failure + "\nThey are kept in " + platform::MessageText::Path(path) +
+                                ", and Pondra tries again at its next start.",
                             kAppCaption, ExcelBox::kFrame);
         return;
     }

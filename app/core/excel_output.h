@@ -8,6 +8,7 @@
 
 #include "app/core/excel_cells.h"
 #include "app/core/excel_journal.h"
+#include "platform/message_text.h"
 #include "xlsx/excel_objects.h"
 
 #include <string>
@@ -27,7 +28,8 @@ public:
     // Stops every running scale (the frame's StopAll, which may close the spreadsheet itself).
     virtual void StopAll() = 0;
     // Shows a box; true when a question was answered Yes.
-    virtual bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) = 0;
+    virtual bool ShowExcelBox(const platform::MessageText& text, const std::string& caption,
+                              ExcelBox box) = 0;
     // The date and time as the output line shows it.
     virtual std::string CurrentDateTimeText() = 0;
     // Reading or writing a large workbook takes seconds: from BeginBusy to EndBusy the user sees
@@ -63,7 +65,7 @@ public:
     bool IsOpen() const { return m_excelOpen != 0; }
 
 private:
-    void FailStart(const std::string& text, const std::string& caption, ExcelBox box);
+    void FailStart(const platform::MessageText& text, const std::string& caption, ExcelBox box);
     void ReleaseApplication();
     void SkipFilledCells(const ExcelReadingTexts& reading);
     enum class WriteEnd { kListEnd, kSheetClosed, kNoFields };
@@ -87,7 +89,7 @@ private:
     // The object most recently handed out during a start or by the active-sheet test; only
     // compared with null, never used to reach the object.
     const void* m_lastDispatch = nullptr;
-    std::string m_writeFailure; // why a write failed, until it has been shown
+    platform::MessageText m_writeFailure; // why a write failed, until it has been shown
     std::string m_journalFolder;
     ExcelJournal m_journal;       // the readings of the transfer not yet saved
     bool m_journalWarned = false; // the user was told that the journal failed

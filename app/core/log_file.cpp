@@ -33,7 +33,7 @@ std::string FindFreeLogBackupName(const std::string& path) {
     return name;
 }
 
-std::string LogFile::Open(const std::string& path) {
+platform::MessageText LogFile::Open(const std::string& path) {
     Close();
     m_path = path;
     std::error_code ec;
@@ -53,9 +53,9 @@ std::string LogFile::Open(const std::string& path) {
     // or a device is no log: it is refused with what it is, rather than waited on.
     platform::OpenedFile failure;
     if (m_file.Open(path, &failure))
-        return "";
+        return {};
     if (!failure.notAFile.empty())
-        return "Cannot open log file\n" + path + ": " + failure.Reason() + ".";
+        return "Cannot open log file\n" + platform::MessageText::Path(path) + ": " + failure.Reason() + ".";
     return exists ? "Cannot open log file" : "Cannot create log file";
 }
 
@@ -127,9 +127,9 @@ LogUnwritten LogFile::Close() {
     return result;
 }
 
-std::string LogWriteNote(const std::string& path, const LogWrite& write) {
-    const std::string log = "Data log " + path + ": ";
-    std::string note;
+platform::MessageText LogWriteNote(const std::string& path, const LogWrite& write) {
+    const platform::MessageText log = "Data log " + platform::MessageText::Path(path) + ": ";
+    platform::MessageText note;
     if (write.heldWritten > 0)
         note = log + "written again; " + Readings(write.heldWritten) + " held meanwhile now logged";
     if (write.written || write.error == 0)
@@ -145,18 +145,18 @@ std::string LogWriteNote(const std::string& path, const LogWrite& write) {
     return note;
 }
 
-std::string LogCloseNote(const std::string& path, const LogUnwritten& close) {
+platform::MessageText LogCloseNote(const std::string& path, const LogUnwritten& close) {
     if (close.readings.empty())
-        return "";
+        return {};
     const std::size_t count = close.readings.size();
-    std::string note = "Data log " + path + ": cannot be written (" +
-                       std::generic_category().message(close.error) + "); " +
-                       (count == 1 ? "this held reading is" : "these " + Readings(count) + " held are") +
-                       " lost to the log:";
+    std::string readings; // the held readings, a line each
     for (const std::string& reading : close.readings) {
-        note += "\r\n" + reading;
-        while (!note.empty() && (note.back() == '\n' || note.back() == '\r'))
-            note.pop_back();
+        readings += "\r\n" + reading;
+        while (!readings.empty() && (readings.back() == '\n' || readings.back() == '\r'))
+            readings.pop_back();
     }
-    return note;
+    return "Data log " + platform::MessageText::Path(path) + ": cannot be written (" +
+           std::generic_category().message(close.error) + "); " +
+           (count == 1 ? "this held reading is" : "these " + Readings(count) + " held are") +
+           " lost to the log:" + readings;
 }

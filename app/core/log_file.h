@@ -7,6 +7,7 @@
 // bounded, and what it cannot take is lost to the log, which the caller is told reading by reading.
 #pragma once
 
+#include "platform/message_text.h"
 #include "platform/regular_file.h"
 
 #include <cstdint>
@@ -44,8 +45,8 @@ public:
     ~LogFile() { Close(); }
 
     // Opens `path` for appending, first copying a file larger than the threshold to the first free
-    // backup name and beginning anew. Returns "" or the message to show.
-    std::string Open(const std::string& path);
+    // backup name and beginning anew. Returns an empty message, or the message to show.
+    platform::MessageText Open(const std::string& path);
     bool IsOpen() const { return m_file.IsOpen(); }
     const std::string& Path() const { return m_path; }
     // Appends one reading's text, after any held readings; every line end is stored as CR LF. The
@@ -67,11 +68,11 @@ private:
 };
 
 // What the user is told, in the view and the status bar, of a reading handed to the log at `path`:
-// "" when it went in as usual; else lines (CR LF between them) that give why it did not, how many
-// readings are not logged and what becomes of them, or that held readings went in after all.
-std::string LogWriteNote(const std::string& path, const LogWrite& write);
+// nothing when it went in as usual; else lines (CR LF between them) that give why it did not, how
+// many readings are not logged and what becomes of them, or that held readings went in after all.
+platform::MessageText LogWriteNote(const std::string& path, const LogWrite& write);
 // The same for the close: which held readings never reached the log, each on a line of its own.
-std::string LogCloseNote(const std::string& path, const LogUnwritten& close);
+platform::MessageText LogCloseNote(const std::string& path, const LogUnwritten& close);
 
 // The backup name "<base><n>.bak", where base is the path without the extension of its file name.
 std::string LogBackupName(const std::string& path, int n);

@@ -434,7 +434,7 @@ std::string FolderOf(const std::string& path) {
 
 // The text of a failed save. The first line names the cause as the program always has; the rest
 // says where and why, and that nothing was lost.
-std::string SaveErrorText(const std::string& path, const platform::ReplaceResult& result) {
+platform::MessageText SaveErrorText(const std::string& path, const platform::ReplaceResult& result) {
     std::string cause;
     if (result.step == platform::ReplaceStep::Create && result.error == ENOENT)
         cause = "File not found";
@@ -445,10 +445,11 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
     const char* what = result.step == platform::ReplaceStep::Create  ? "could not be created"
                        : result.step == platform::ReplaceStep::Write ? "could not be written"
                                                                      : "could not replace the old file";
-    const std::string why = result.step == platform::ReplaceStep::Refused
-                                ? result.refusal
-                                : std::string("the new file ") + what + " (" + SystemText(result.error) + ")";
-    return cause + "\nThe settings file " + path + " was not saved: " + why +
+    const platform::MessageText why = result.step == platform::ReplaceStep::Refused
+                                          ? result.refusal
+                                          : platform::MessageText(std::string("the new file ") + what + " (" +
+                                                                  SystemText(result.error) + ")");
+    return cause + "\nThe settings file " + platform::MessageText::Path(path) + " was not saved: " + why +
            ".\nThe previous settings file is unchanged.";
 }
 
@@ -557,16 +558,17 @@ void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsF
         text = BuildDefaultSettingsText();
         const platform::ReplaceResult result = platform::ReplaceFileContents(path, WithCrLf(text));
         if (!result.Ok())
-            ui->ShowSettingsError("The new settings file " + path + " could not be created (" +
-                                  result.Reason() +
+            ui->ShowSettingsError("The new settings file " + platform::MessageText::Path(path) +
+                                  " could not be created (" + result.Reason() +
                                   ").\nPondra runs with the default settings; they are saved when the "
                                   "folder " +
-                                  FolderOf(path) + " can be written.");
+                                  platform::MessageText::Path(FolderOf(path)) + " can be written.");
         break;
     }
     case LoadStatus::Failed:
         // The file is there but cannot be read: leave it alone, so that nothing in it is lost.
-        ui->ShowSettingsError("The settings file " + path + " cannot be read (" + reason +
+        ui->ShowSettingsError("The settings file " + platform::MessageText::Path(path) + " cannot be read (" +
+                              reason +
                               ").\nPondra runs with the default settings. Saving the settings will "
                               "replace the file.");
         text = BuildDefaultSettingsText();

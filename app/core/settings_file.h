@@ -7,6 +7,8 @@
 // beside the old one and renames it into place, so a save that fails leaves the old file intact.
 #pragma once
 
+#include "platform/message_text.h"
+
 #include <limits>
 #include <string>
 #include <string_view>
@@ -22,9 +24,9 @@ class SettingsFileUi {
 public:
     virtual ~SettingsFileUi() = default;
     // An OK box with the text as it stands (kSettingsFileCreatedText when the file was missing).
-    virtual void ShowSettingsNotice(const std::string& text) = 0;
+    virtual void ShowSettingsNotice(const platform::MessageText& text) = 0;
     // An OK box titled "Error".
-    virtual void ShowSettingsError(const std::string& text) = 0;
+    virtual void ShowSettingsError(const platform::MessageText& text) = 0;
 };
 
 inline constexpr const char* kSettingsFileName = "Pondra.ini";

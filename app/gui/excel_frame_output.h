@@ -31,7 +31,7 @@ public:
 
 private:
     void StopAll() override;
-    bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override;
+    bool ShowExcelBox(const platform::MessageText& text, const std::string& caption, ExcelBox box) override;
     std::string CurrentDateTimeText() override;
     void BeginBusy(const std::string& status) override;
     void EndBusy() override;

@@ -4,6 +4,7 @@
 
 #include "app/core/settings_file.h"
 #include "comms/notify.h"
+#include "platform/message_text.h"
 #include "platform/x11_hotkey.h"
 #include "platform/x11_keyboard.h"
 
@@ -49,7 +50,7 @@ public:
     CPondraView* GetView() const;
 
     // Sizes a status pane to its text and sets the text.
-    void SetPaneTextFit(int pane, const std::string& text);
+    void SetPaneTextFit(int pane, const platform::MessageText& text);
     // Brings every live pane up to date with the settings (run on idle).
     void UpdateStatusPanes();
     std::string GetPaneText(int pane) const;
@@ -87,8 +88,8 @@ public:
     void RecomputeTimerInterval();
     bool IsGetTimerRunning() const;
     // Shows a message about scales; while such a box is open the message is added to it instead.
-    void ShowScaleMessage(const std::string& message, ScaleBoxKind kind);
-    // The text of the open scale message box, "" when none is open.
+    void ShowScaleMessage(const platform::MessageText& message, ScaleBoxKind kind);
+    // The text of the open scale message box as it shows it, in UTF-8; "" when none is open.
     std::string GetOpenScaleBoxText() const;
     // Types the line into the focused window (output mode "Link").
     void SendKeystrokes(std::string line);
@@ -113,8 +114,8 @@ private:
     void RecoverUnsavedReadings();
 
     // SettingsFileUi
-    void ShowSettingsNotice(const std::string& text) override;
-    void ShowSettingsError(const std::string& text) override;
+    void ShowSettingsNotice(const platform::MessageText& text) override;
+    void ShowSettingsError(const platform::MessageText& text) override;
 
     // Commands.
     void OnSaveSetting(wxCommandEvent& event);
@@ -164,7 +165,7 @@ private:
     void OnScaleError(std::uintptr_t wParam, std::intptr_t lParam);
     // Opens the scale's link for the start, with the busy pointer and the scale's name in the status
     // bar while it waits.
-    std::string OpenLinkShowingProgress(Device* dev);
+    platform::MessageText OpenLinkShowingProgress(Device* dev);
     void OnTransferStart(wxCommandEvent& event);
     void OnTransferStop(wxCommandEvent& event);
     void OnTransferGet(wxCommandEvent& event);

@@ -99,7 +99,7 @@ bool CMainFrame::IsGetTimerRunning() const {
     return m_getTimer.IsRunning();
 }
 
-std::string CMainFrame::OpenLinkShowingProgress(Device* dev) {
+platform::MessageText CMainFrame::OpenLinkShowingProgress(Device* dev) {
     // Opening waits on this thread (a second for a TCP scale that does not answer, two for a
     // missing serial port): meanwhile the pointer is busy and the status bar names the scale.
     wxBusyCursor busy;
@@ -110,7 +110,7 @@ std::string CMainFrame::OpenLinkShowingProgress(Device* dev) {
         status->SetStatusText(progress, kPaneMessage);
         status->Update(); // painted now: no event is handled until the link is open
     }
-    std::string error = OpenDeviceLink(dev);
+    platform::MessageText error = OpenDeviceLink(dev);
     if (status && status->GetStatusText(kPaneMessage) == progress)
         status->SetStatusText(before, kPaneMessage);
     return error;
@@ -125,12 +125,12 @@ void CMainFrame::StartTransfer() {
     }
     bool running = IsOtherScaleRunning(nullptr);
     int failures = 0;
-    std::string report;
+    platform::MessageText report;
     for (const auto& entry : g_DeviceList) {
         Device* dev = entry.get();
         if (!dev->m_active || dev->m_deleted || dev->m_stopping || HasWorker(dev))
             continue;
-        const std::string error = OpenLinkShowingProgress(dev);
+        const platform::MessageText error = OpenLinkShowingProgress(dev);
         if (error.empty()) {
             StartScale(dev, !running);
             running = true;
@@ -170,7 +170,7 @@ void CMainFrame::StartScale(Device* dev, bool first) {
         dev->m_worker = std::make_unique<platform::WorkerThread>();
     }
     if (first && g_OutMode == "Log") {
-        const std::string error = g_LogFile.Open(m_settings.m_logFile);
+        const platform::MessageText error = g_LogFile.Open(m_settings.m_logFile);
         if (!error.empty())
             PondraMessageBox(error, wxOK | wxICON_EXCLAMATION, this);
     }
@@ -242,10 +242,10 @@ void CMainFrame::CloseOutputsOnExit() {
         PondraMessageBox("Error closing Excel", wxOK | wxICON_EXCLAMATION, this);
     if (g_LogFile.IsOpen()) {
         const std::string path = g_LogFile.Path();
-        const std::string note = LogCloseNote(path, g_LogFile.Close());
+        const platform::MessageText note = LogCloseNote(path, g_LogFile.Close());
         if (!note.empty()) {
-            SetStatusText(FromBytes(note.substr(0, note.find('\r'))), kPaneMessage);
-            ShowText({note + "\r\n", true});
+            SetStatusText(FromMessage(note.FirstLine()), kPaneMessage);
+            ShowText({note.Bytes() + "\r\n", true});
         }
     }
 }
@@ -362,22 +362,22 @@ bool CMainFrame::DeliverQueuedReadings(Device* dev, std::size_t most) {
 }
 
 void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown) {
-    SetStatusText(FromBytes(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
+    SetStatusText(FromMessage(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
     // A line of its own where the readings go, between the readings before and after the gap.
     if (shown->text.empty())
         shown->ownLine = true;
     else if (shown->text.back() != '\n')
         shown->text += "\r\n";
-    shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)) + "\r\n";
+    shown->text += FormatScaleMessage(dev, DroppedReadingsText(count, true)).Bytes() + "\r\n";
 }
 
 std::string CMainFrame::LogReading(const std::string& text) {
-    const std::string note = LogWriteNote(g_LogFile.Path(), g_LogFile.WriteReading(text));
+    const platform::MessageText note = LogWriteNote(g_LogFile.Path(), g_LogFile.WriteReading(text));
     if (note.empty())
         return "";
-    SetStatusText(FromBytes(note.substr(note.rfind('\n') + 1)), kPaneMessage);
-    // On a line of its own, right below the reading it is about.
-    return (text.empty() || text.back() == '\n' ? "" : "\r\n") + note + "\r\n";
+    SetStatusText(FromMessage(note.LastLine()), kPaneMessage);
+    // On a line of its own, right below the reading it is about, as the view's bytes.
+    return (text.empty() || text.back() == '\n' ? "" : "\r\n") + note.Bytes() + "\r\n";
 }
 
 void CMainFrame::ShowText(const ShownText& shown) {
@@ -422,12 +422,12 @@ void CMainFrame::OnScaleError(std::uintptr_t wParam, std::intptr_t code) {
         CloseDevice(dev);
         return;
     }
-    const std::string message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
+    const platform::MessageText message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
     dev->m_sessionState = kSessionError;
     ShowScaleMessage(message, ScaleBoxKind::kScaleError);
 }
 
-void CMainFrame::ShowScaleMessage(const std::string& message, ScaleBoxKind kind) {
+void CMainFrame::ShowScaleMessage(const platform::MessageText& message, ScaleBoxKind kind) {
     // A window on its way out shows nothing: the box would be destroyed with it while still open.
     if (IsBeingDeleted() || wxPendingDelete.Member(this))
         return;
@@ -443,7 +443,7 @@ void CMainFrame::ShowScaleMessage(const std::string& message, ScaleBoxKind kind)
 }
 
 std::string CMainFrame::GetOpenScaleBoxText() const {
-    return m_scaleBox ? m_scaleBox->GetText() : std::string();
+    return m_scaleBox ? FromMessage(m_scaleBox->GetText()).utf8_string() : std::string();
 }
 
 void CMainFrame::SendKeystrokes(std::string line) {

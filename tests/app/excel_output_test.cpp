@@ -25,9 +25,9 @@ public:
             output.CloseExcel();
         }
     }
-    bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override {
+    bool ShowExcelBox(const platform::MessageText& text, const std::string& caption, ExcelBox box) override {
         EXPECT_EQ(busyDepth, 0) << "a box while the frame shows itself busy: " << text;
-        events.push_back(caption + ": " + text);
+        events.push_back(caption + ": " + text.Bytes());
         return box == ExcelBox::kSaveQuestion && answerYes;
     }
     std::string CurrentDateTimeText() override { return "09.12.2026 05:00"; }

@@ -23,10 +23,19 @@ namespace {
 
 class RecordingUi : public SettingsFileUi {
 public:
-    void ShowSettingsNotice(const std::string& text) override { notices.push_back(text); }
-    void ShowSettingsError(const std::string& text) override { errors.push_back(text); }
+    void ShowSettingsNotice(const platform::MessageText& text) override { notices.push_back(Note(text)); }
+    void ShowSettingsError(const platform::MessageText& text) override { errors.push_back(Note(text)); }
     std::vector<std::string> notices;
     std::vector<std::string> errors;
+    std::vector<std::string> paths; // that the messages name as paths, to be shown as file names
+
+private:
+    std::string Note(const platform::MessageText& text) {
+        for (const platform::MessageText::Part& part : text.Parts())
+            if (part.path)
+                paths.push_back(part.bytes);
+        return text.Bytes();
+    }
 };
 
 std::string ReadBytes(const fs::path& path) {
@@ -487,6 +496,7 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
     ASSERT_EQ(m_ui.errors.size(), 1u);
     EXPECT_NE(m_ui.errors[0].find(" cannot be read (it is not a regular file)."), std::string::npos)
         << m_ui.errors[0];
+    EXPECT_EQ(m_ui.paths, std::vector<std::string>{m_path});
     ExpectDefaultSettings(m_frame);
 
     m_ui = {};
@@ -496,6 +506,7 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
     EXPECT_EQ(m_ui.notices, std::vector<std::string>{kSettingsFileCreatedText});
     ASSERT_EQ(m_ui.errors.size(), 1u);
     EXPECT_NE(m_ui.errors[0].find("could not be created"), std::string::npos);
+    EXPECT_EQ(m_ui.paths, (std::vector<std::string>{m_path, (m_dir / "gone").string()}));
     ExpectDefaultSettings(m_frame);
 
     // A file that would make more scales than the program keeps is not read.

@@ -242,9 +242,9 @@ TEST_F(LinkTest, PortOpensAgainAfterCloseWhileAnotherProgramHoldsIt) {
     std::string why;
     const auto opened = RunAsOrdinaryUser(
         [&] {
-            std::string results = OpenDeviceLink(dev) + "|";
+            std::string results = OpenDeviceLink(dev).Bytes() + "|";
             CloseDevice(dev);
-            results += OpenDeviceLink(dev);
+            results += OpenDeviceLink(dev).Bytes();
             CloseDevice(dev);
             return results;
         },
@@ -277,7 +277,7 @@ TEST_F(LinkTest, PortRefusedToTheUserSaysHowToGetAccess) {
         ASSERT_EQ(::chown(path.c_str(), 0, c.group), 0);
         ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
         std::string why;
-        const auto message = RunAsOrdinaryUser([&] { return OpenDeviceLink(dev); }, &why);
+        const auto message = RunAsOrdinaryUser([&] { return OpenDeviceLink(dev).Bytes(); }, &why);
         if (!message)
             GTEST_SKIP() << why;
         EXPECT_EQ(*message, "Error opening " + path + ": Permission denied (" + c.hint + ")");
@@ -418,7 +418,7 @@ TEST_F(LinkTest, TcpFailuresSayWhy) {
             return std::string(kChildCannot) + "make a network of its own";
         dev->m_ipAddress = "10.1.2.3";
         dev->m_tcpPort = "4001";
-        return OpenDeviceLink(dev);
+        return OpenDeviceLink(dev).Bytes();
     });
     if (unreachable.rfind(kChildCannot, 0) == 0)
         GTEST_SKIP() << unreachable;

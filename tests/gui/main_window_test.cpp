@@ -230,16 +230,20 @@ TEST_F(WindowTest, LogFileChoiceGetsItsExtensionAndTheFileIsCreated) {
     EXPECT_EQ(m_boxes[0], "Cannot create data log file");
     EXPECT_EQ(Frame()->GetLogFilePath(), dir + "missing/folder/data.log");
 
-    // A named pipe that nothing writes is refused at once, with what it is.
+    // A named pipe that nothing writes is refused at once, with what it is, and named as the file
+    // system names it (the hook has the box's text in UTF-8).
+    const std::string folder = dir + "W\xC3\xA4gung \xC5\x81\xC3\xB3"
+                                     "d\xC5\xBA/"; // a UTF-8 name
+    std::filesystem::create_directory(folder);
     {
-        NamedPipe pipe(dir + "pipe.log");
+        NamedPipe pipe(folder + "pipe.log");
         ASSERT_TRUE(pipe.Made());
-        Frame()->SetLogFileChoice(dir + "pipe.log");
+        Frame()->SetLogFileChoice(folder + "pipe.log");
         EXPECT_FALSE(pipe.HadToBeFreed());
     }
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[1],
-              "Cannot create data log file\n" + dir + "pipe.log: it is a named pipe, not a file.");
+              "Cannot create data log file\n" + folder + "pipe.log: it is a named pipe, not a file.");
     Frame()->SetLogFileChoice(dir + "missing/folder/data");
 
     // The log path is part of the settings file.

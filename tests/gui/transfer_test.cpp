@@ -124,12 +124,14 @@ TEST_F(TransferTest, GetWithoutAWorkbookInExcelModeStopsEverything) {
     EXPECT_FALSE(Scale(0)->RequestEvent.IsSet());
 }
 
-const std::string kNoSuchPortMessage =
-    "Scale Scale01: Error opening /dev/pondra-no-such-port: No such file or directory (there is no "
-    "/dev/pondra-no-such-port: check the port name, and that the scale's adapter is plugged in)";
+std::string NoSuchPortMessage(const std::string& port) {
+    return "Scale Scale01: Error opening " + port + ": No such file or directory (there is no " + port +
+           ": check the port name, and that the scale's adapter is plugged in)";
+}
+const std::string kNoSuchPortMessage = NoSuchPortMessage("/dev/pondra-no-such-port");
 
 TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
-    Scale(0)->m_port = "/dev/pondra-no-such-port";
+    Scale(0)->m_port = "/dev/pondra-no-such-port-\xC3\xA4"; // named in UTF-8
     CreateDevice();
     sim::SimScale scale(sim::SimScale::Pty);
     scale.Attach(Scale(1));
@@ -139,7 +141,7 @@ TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
         ScaleBoxCloser closer(Frame());
         Command(ID_TRANSFER_START);
         ASSERT_EQ(closer.Texts().size(), 1u);
-        EXPECT_EQ(closer.Texts()[0], kNoSuchPortMessage);
+        EXPECT_EQ(closer.Texts()[0], NoSuchPortMessage("/dev/pondra-no-such-port-\xC3\xA4"));
         EXPECT_EQ(closer.OffersCancel(), std::vector<bool>{false}); // nothing to choose: OK only
     }
     // The second scale started as the first of the transfer: hotkey, timer and log are set up.
@@ -770,7 +772,7 @@ TEST_F(StartUpTransferTest, ReadingsWhileTheFailureBoxIsOpenAreShown) {
             if (auto* box = dynamic_cast<CScaleMessageBox*>(window); box && box->IsModal()) {
                 if (ReadFile(LogPath()).find("\tR-10\r\n") == std::string::npos)
                     return;
-                boxTexts.push_back(box->GetText());
+                boxTexts.push_back(box->GetText().Bytes());
                 box->EndModal(wxID_OK);
             }
     });
