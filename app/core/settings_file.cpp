@@ -21,6 +21,42 @@ namespace {
 // read as a line of its own.
 constexpr std::size_t kMaxLineLength = 255;
 
+// The names of the file's keys, spelled once for reading and writing. The numbered keys are a
+// prefix and a number ("Macro7", "Format01").
+namespace keys {
+constexpr char kDeviceName[] = "DeviceName";
+constexpr char kDeviceActive[] = "DeviceActive";
+constexpr char kDeviceGettable[] = "DeviceGettable";
+constexpr char kCommPort[] = "CommPort";
+constexpr char kBaudRate[] = "BaudRate";
+constexpr char kDataBits[] = "DataBits";
+constexpr char kStopBit[] = "StopBit";
+constexpr char kParity[] = "Parity";
+constexpr char kFlowControl[] = "FlowControl";
+constexpr char kUseEthernet[] = "UseEthernet";
+constexpr char kEthernetAddress[] = "EthernetAddress";
+constexpr char kEthernetPort[] = "EthernetPort";
+constexpr char kModel[] = "Model";
+constexpr char kMode[] = "Mode";
+constexpr char kCommandInterval[] = "CommandInterval";
+constexpr char kOutMode[] = "OutMode";
+constexpr char kLogFile[] = "LogFile";
+constexpr char kDelay[] = "Delay";
+constexpr char kExcelVisibility[] = "ExcelVisibility";
+constexpr char kWeightConversion[] = "WeightConversion";
+constexpr char kSign[] = "Sign";
+constexpr char kCode[] = "Code";
+constexpr char kStartUp[] = "StartUp";
+constexpr char kExcel[] = "Excel";
+constexpr char kSheet[] = "Sheet";
+constexpr char kCell[] = "Cell";
+constexpr char kDisplay[] = "Display";
+constexpr char kMacro[] = "Macro"; // numbered
+constexpr char kFormat[] = "Format"; // numbered
+constexpr char kRounding[] = "Rounding"; // numbered
+constexpr char kField[] = "Field"; // numbered
+} // namespace keys
+
 // ---------------------------------------------------------------------------------------------
 // Reading
 
@@ -40,33 +76,33 @@ struct KeyRow {
 // The keys matched by their full name, in the order they are tried. The scale keys fill the scale
 // of the latest [Commode] section.
 const KeyRow kKeyRows[] = {
-    {"DeviceName", [](const ReadTargets& t) -> Target { return &t.dev->m_name; }},
-    {"DeviceActive", [](const ReadTargets& t) -> Target { return &t.dev->m_active; }},
-    {"DeviceGettable", [](const ReadTargets& t) -> Target { return &t.dev->m_gettable; }},
-    {"CommPort", [](const ReadTargets& t) -> Target { return &t.dev->m_port; }},
-    {"BaudRate", [](const ReadTargets& t) -> Target { return &t.dev->m_baudRate; }},
-    {"DataBits", [](const ReadTargets& t) -> Target { return &t.dev->m_dataBits; }},
-    {"StopBit", [](const ReadTargets& t) -> Target { return &t.dev->m_stopBits; }},
-    {"Parity", [](const ReadTargets& t) -> Target { return &t.dev->m_parity; }},
-    {"FlowControl", [](const ReadTargets& t) -> Target { return &t.dev->m_flowControl; }},
-    {"UseEthernet", [](const ReadTargets& t) -> Target { return &t.dev->m_useEthernet; }},
-    {"EthernetAddress", [](const ReadTargets& t) -> Target { return &t.dev->m_ipAddress; }},
-    {"EthernetPort", [](const ReadTargets& t) -> Target { return &t.dev->m_tcpPort; }},
-    {"Model", [](const ReadTargets&) -> Target { return &g_ModelName; }},
-    {"Mode", [](const ReadTargets&) -> Target { return &g_RunMode; }},
-    {"CommandInterval", [](const ReadTargets&) -> Target { return &g_CommandInterval; }},
-    {"OutMode", [](const ReadTargets&) -> Target { return &g_OutMode; }},
-    {"LogFile", [](const ReadTargets& t) -> Target { return &t.frame->m_logFile; }},
-    {"Delay", [](const ReadTargets&) -> Target { return &g_Delay; }},
-    {"ExcelVisibility", [](const ReadTargets&) -> Target { return &g_ExcelVisibility; }},
-    {"WeightConversion", [](const ReadTargets&) -> Target { return &g_WeightConversion; }},
-    {"Sign", [](const ReadTargets&) -> Target { return &g_FieldEnabled[DF_SIGN]; }},
-    {"Code", [](const ReadTargets&) -> Target { return &g_HotKeyCode; }},
-    {"StartUp", [](const ReadTargets&) -> Target { return &g_StartUp; }},
-    {"Excel", [](const ReadTargets&) -> Target { return &g_ExcelFile; }},
-    {"Sheet", [](const ReadTargets& t) -> Target { return t.sheetText; }},
-    {"Cell", [](const ReadTargets&) -> Target { return &g_ExcelCell; }},
-    {"Display", [](const ReadTargets&) -> Target { return &g_ExcelDisplay; }},
+    {keys::kDeviceName, [](const ReadTargets& t) -> Target { return &t.dev->m_name; }},
+    {keys::kDeviceActive, [](const ReadTargets& t) -> Target { return &t.dev->m_active; }},
+    {keys::kDeviceGettable, [](const ReadTargets& t) -> Target { return &t.dev->m_gettable; }},
+    {keys::kCommPort, [](const ReadTargets& t) -> Target { return &t.dev->m_port; }},
+    {keys::kBaudRate, [](const ReadTargets& t) -> Target { return &t.dev->m_baudRate; }},
+    {keys::kDataBits, [](const ReadTargets& t) -> Target { return &t.dev->m_dataBits; }},
+    {keys::kStopBit, [](const ReadTargets& t) -> Target { return &t.dev->m_stopBits; }},
+    {keys::kParity, [](const ReadTargets& t) -> Target { return &t.dev->m_parity; }},
+    {keys::kFlowControl, [](const ReadTargets& t) -> Target { return &t.dev->m_flowControl; }},
+    {keys::kUseEthernet, [](const ReadTargets& t) -> Target { return &t.dev->m_useEthernet; }},
+    {keys::kEthernetAddress, [](const ReadTargets& t) -> Target { return &t.dev->m_ipAddress; }},
+    {keys::kEthernetPort, [](const ReadTargets& t) -> Target { return &t.dev->m_tcpPort; }},
+    {keys::kModel, [](const ReadTargets&) -> Target { return &g_ModelName; }},
+    {keys::kMode, [](const ReadTargets&) -> Target { return &g_RunMode; }},
+    {keys::kCommandInterval, [](const ReadTargets&) -> Target { return &g_CommandInterval; }},
+    {keys::kOutMode, [](const ReadTargets&) -> Target { return &g_OutMode; }},
+    {keys::kLogFile, [](const ReadTargets& t) -> Target { return &t.frame->m_logFile; }},
+    {keys::kDelay, [](const ReadTargets&) -> Target { return &g_Delay; }},
+    {keys::kExcelVisibility, [](const ReadTargets&) -> Target { return &g_ExcelVisibility; }},
+    {keys::kWeightConversion, [](const ReadTargets&) -> Target { return &g_WeightConversion; }},
+    {keys::kSign, [](const ReadTargets&) -> Target { return &g_FieldEnabled[DF_SIGN]; }},
+    {keys::kCode, [](const ReadTargets&) -> Target { return &g_HotKeyCode; }},
+    {keys::kStartUp, [](const ReadTargets&) -> Target { return &g_StartUp; }},
+    {keys::kExcel, [](const ReadTargets&) -> Target { return &g_ExcelFile; }},
+    {keys::kSheet, [](const ReadTargets& t) -> Target { return t.sheetText; }},
+    {keys::kCell, [](const ReadTargets&) -> Target { return &g_ExcelCell; }},
+    {keys::kDisplay, [](const ReadTargets&) -> Target { return &g_ExcelDisplay; }},
 };
 
 // The lines of the file as a text-mode stream gives them to a reader with a 256-byte buffer: CR LF
@@ -189,19 +225,19 @@ void ApplyValueLine(const SplitLine& line, const ReadTargets& targets, ReadState
         return;
     }
     int n = 0;
-    if (ParseNumberedKey(key, "Macro", &n)) {
+    if (ParseNumberedKey(key, keys::kMacro, &n)) {
         if (n >= 1 && n <= kEndOfLineMacro) {
             g_Macros[n] = line.Value();
             state->macro32Seen |= n == 32;
             state->macro33Seen |= n == kEndOfLineMacro;
         }
-    } else if (ParseNumberedKey(key, "Format", &n)) {
+    } else if (ParseNumberedKey(key, keys::kFormat, &n)) {
         if (n >= 0 && n < kFieldCount && g_FieldHasFormat[n])
             g_FieldFormats[n].mask = line.Value();
-    } else if (ParseNumberedKey(key, "Rounding", &n)) {
+    } else if (ParseNumberedKey(key, keys::kRounding, &n)) {
         if (n >= 0 && n < kFieldCount && g_FieldHasFormat[n])
             g_FieldFormats[n].rounding = RoundingValue(line.Value());
-    } else if (ParseNumberedKey(key, "Field", &n)) {
+    } else if (ParseNumberedKey(key, keys::kField, &n)) {
         if (n >= 1 && n <= kOutputFieldCount)
             g_OutputFields[n - 1] = line.Value();
     }
@@ -310,18 +346,18 @@ private:
 
 void PutScale(TextWriter& w, const Device& dev) {
     w.Raw("[Commode]\n");
-    w.Put("DeviceName", dev.m_name);
-    w.Put("DeviceActive", dev.m_active);
-    w.Put("DeviceGettable", dev.m_gettable);
-    w.Put("CommPort", dev.m_port);
-    w.Put("BaudRate", dev.m_baudRate);
-    w.Put("DataBits", dev.m_dataBits);
-    w.Put("StopBit", dev.m_stopBits);
-    w.Put("Parity", dev.m_parity);
-    w.Put("FlowControl", dev.m_flowControl);
-    w.Put("UseEthernet", dev.m_useEthernet);
-    w.Put("EthernetAddress", dev.m_ipAddress);
-    w.Put("EthernetPort", dev.m_tcpPort);
+    w.Put(keys::kDeviceName, dev.m_name);
+    w.Put(keys::kDeviceActive, dev.m_active);
+    w.Put(keys::kDeviceGettable, dev.m_gettable);
+    w.Put(keys::kCommPort, dev.m_port);
+    w.Put(keys::kBaudRate, dev.m_baudRate);
+    w.Put(keys::kDataBits, dev.m_dataBits);
+    w.Put(keys::kStopBit, dev.m_stopBits);
+    w.Put(keys::kParity, dev.m_parity);
+    w.Put(keys::kFlowControl, dev.m_flowControl);
+    w.Put(keys::kUseEthernet, dev.m_useEthernet);
+    w.Put(keys::kEthernetAddress, dev.m_ipAddress);
+    w.Put(keys::kEthernetPort, dev.m_tcpPort);
     w.Raw("\n");
 }
 
@@ -337,42 +373,42 @@ std::string BuildText(const std::vector<const Device*>& scales, const FileValues
     for (const Device* dev : scales)
         PutScale(w, *dev);
     w.Raw("[Scale]\n");
-    w.Put("Model", v.model);
-    w.Put("Mode", v.runMode);
-    w.Put("CommandInterval", v.commandInterval);
+    w.Put(keys::kModel, v.model);
+    w.Put(keys::kMode, v.runMode);
+    w.Put(keys::kCommandInterval, v.commandInterval);
     w.Raw("\n[Output]\n");
-    w.Put("OutMode", v.outMode);
-    w.Put("LogFile", v.logFile);
-    w.Put("Delay", v.delay);
-    w.Put("ExcelVisibility", v.excelVisibility);
+    w.Put(keys::kOutMode, v.outMode);
+    w.Put(keys::kLogFile, v.logFile);
+    w.Put(keys::kDelay, v.delay);
+    w.Put(keys::kExcelVisibility, v.excelVisibility);
     w.Raw("\n[DataFormat]\n");
-    w.Put("WeightConversion", v.weightConversion);
-    w.Put("Sign", v.enabled[DF_SIGN]);
+    w.Put(keys::kWeightConversion, v.weightConversion);
+    w.Put(keys::kSign, v.enabled[DF_SIGN]);
     if (!newFile)
         w.Raw("\n");
     for (int n = 1; n <= DF_SCALE_NAME; ++n) {
-        w.Put(NumberedKey("Macro", n, false), v.macros[n]);
+        w.Put(NumberedKey(keys::kMacro, n, false), v.macros[n]);
         w.Put(g_DataFieldKeywords[n], v.enabled[n]);
     }
-    w.Put(NumberedKey("Macro", kEndOfLineMacro, false), v.macros[kEndOfLineMacro]);
+    w.Put(NumberedKey(keys::kMacro, kEndOfLineMacro, false), v.macros[kEndOfLineMacro]);
     for (int n = 0; n < kFieldCount; ++n) {
         if (!g_FieldHasFormat[n])
             continue;
-        w.Put(NumberedKey("Format", n, true), v.formats[n].mask);
-        w.Put(NumberedKey("Rounding", n, true), v.formats[n].rounding);
+        w.Put(NumberedKey(keys::kFormat, n, true), v.formats[n].mask);
+        w.Put(NumberedKey(keys::kRounding, n, true), v.formats[n].rounding);
     }
     if (!newFile)
         w.Raw("\n");
     w.Raw("[HotKey]\n");
-    w.Put("Code", v.hotKeyCode);
-    w.Put("StartUp", v.startUp);
+    w.Put(keys::kCode, v.hotKeyCode);
+    w.Put(keys::kStartUp, v.startUp);
     w.Raw("\n[ExcelSetting]\n");
-    w.Put("Excel", v.excelFile);
-    w.Put("Sheet", v.excelSheet);
-    w.Put("Cell", v.excelCell);
-    w.Put("Display", v.excelDisplay);
+    w.Put(keys::kExcel, v.excelFile);
+    w.Put(keys::kSheet, v.excelSheet);
+    w.Put(keys::kCell, v.excelCell);
+    w.Put(keys::kDisplay, v.excelDisplay);
     for (int n = 1; n <= kOutputFieldCount; ++n)
-        w.Put(NumberedKey("Field", n, false), v.outputFields[n - 1]);
+        w.Put(NumberedKey(keys::kField, n, false), v.outputFields[n - 1]);
     return w.Take();
 }
 
