@@ -44,6 +44,8 @@ void StoreRecord(FrameReading& frame, const std::string& record, bool withScaleN
     }
 }
 
+} // namespace
+
 void ParseCodedRecords(const char* line, Device* dev, bool withScaleNo) {
     FrameReading frame(dev);
     std::string record;
@@ -59,11 +61,6 @@ void ParseCodedRecords(const char* line, Device* dev, bool withScaleNo) {
     frame.Announce();
 }
 
-} // namespace
-
 void ParseTr152Frame(char* line, Device* dev) {
     ParseCodedRecords(line, dev, true);
-}
-void ParseTsx4000Frame(char* line, Device* dev) {
-    ParseCodedRecords(line, dev, false);
 }

@@ -2,6 +2,7 @@
 #include "comms/parsers/mareno.h"
 #include "comms/parsers/orvel.h"
 #include "comms/parsers/tr152.h"
+#include "comms/parsers/tsx4000.h"
 #include "parser_fixture.h"
 
 namespace {
