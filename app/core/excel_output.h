@@ -60,7 +60,8 @@ public:
     // save fails, the journal stays for the next start. Shows nothing and touches no window.
     void SaveBeforeTheEnd();
 
-    // Not null once a start has got as far as the application (the frame's close handler asks).
+    // Not null once a start has got as far as the application; CloseExcel has nothing to close
+    // before.
     const void* LastDispatch() const { return m_lastDispatch; }
     bool IsOpen() const { return m_excelOpen != 0; }
 

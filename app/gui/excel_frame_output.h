@@ -24,8 +24,7 @@ public:
     void SetJournalFolder(const std::string& folder) { m_output.SetJournalFolder(folder); }
     void RecoverUnsavedReadings() { m_output.RecoverUnsavedReadings(); }
     void SaveBeforeTheEnd() { m_output.SaveBeforeTheEnd(); }
-    // Not null once a start got as far as the spreadsheet application; the close handler closes
-    // the spreadsheet only then.
+    // Not null once a start got as far as the spreadsheet application.
     const void* LastDispatch() const { return m_output.LastDispatch(); }
     bool IsOpen() const { return m_output.IsOpen(); }
 
