@@ -57,7 +57,8 @@ bool SetReadingField(Device* dev, int k, std::string_view value) {
         ZeroFill(field, size);
         return false;
     }
-    std::memcpy(field, value.data(), value.size());
+    if (!value.empty()) // an empty view may have no data to copy from
+        std::memcpy(field, value.data(), value.size());
     std::memset(field + value.size(), 0, size - value.size());
     return true;
 }

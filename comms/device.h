@@ -108,6 +108,13 @@ struct Device {
     const char* DeliveredField(int k) const { return m_delivered.data() + detail::ReadingFieldOffset(k); }
     // Set by the worker while a parser runs under ReadingsLock(); only the worker touches it.
     bool m_parsing = false;
+    // Set when the running parser announced a reading; only the worker touches it.
+    bool m_announced = false;
+
+    // A copy of every reading field, to be put back when a frame turns out to be no reading.
+    using ReadingBytes = std::array<char, kReadingBytes>;
+    ReadingBytes SaveReadings() const { return m_readings; }
+    void RestoreReadings(const ReadingBytes& saved) { m_readings = saved; }
 
     static constexpr std::size_t kMaxQueuedReadings = 4096;
 
@@ -129,6 +136,11 @@ private:
 // Replaces the text of reading field k. A value longer than the field holds is not cut, since a
 // shortened number would be a wrong reading: the field is emptied and false is returned.
 bool SetReadingField(Device* dev, int k, std::string_view value);
+
+// The most scales the device list holds. The communication status and Get selection dialogs give
+// the box of the k-th scale the control id 1100 + k, and the window toolkit keeps the ids from 4999
+// on for its own controls.
+constexpr int kMaxScales = 3899;
 
 extern std::vector<std::unique_ptr<Device>> g_DeviceList; // entry i holds the Device of index i
 extern int g_DeviceCount;

@@ -62,10 +62,9 @@ bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line) {
         TraceBytes(line.Data(), kTraceReceived, true, dev, line.Length());
         return true;
     }
-    if (line.Overlong() || !parser)
+    if (line.Overlong())
         return false;
-    ParseFrame(dev, parser, line.Data());
-    return true;
+    return ParseFrame(dev, parser, line.Data());
 }
 
 void EndSession(Device* dev, int code) {

@@ -109,7 +109,8 @@ bool FrameWanted(const LineBuffer& line);
 
 // Hands a finished frame on: outside "Test" mode to the parser, which runs holding the
 // scale's readings lock so that the GUI thread never sees half a reading; in "Test" mode to the
-// trace, as received with line end. Returns false when the frame was dropped as overlong.
+// trace, as received with line end. Returns false when nothing was announced: the frame was
+// dropped as overlong, or the parser found no reading in it.
 bool HandOnFrame(Device* dev, FrameParser parser, LineBuffer& line);
 
 // Posts the session's final code (PostSessionStopped for code 9, else PostSessionError).

@@ -38,10 +38,12 @@ void StreamEngine(Device* dev, FrameParser parser) {
         if (!TakeLine(dev, line))
             continue;
         // Hand the frame on only when the GUI thread has taken the previous reading. The flag is
-        // set before the hand-on, since the GUI thread clears it as soon as it has the reading.
+        // set before the hand-on, since the GUI thread clears it as soon as it has the reading; a
+        // frame that turns out to be no reading leaves nothing to take, so it clears the flag again.
         int untaken = 0;
-        if (FrameWanted(line) && dev->m_readingTaken.compare_exchange_strong(untaken, 1))
-            HandOnFrame(dev, parser, line);
+        if (FrameWanted(line) && dev->m_readingTaken.compare_exchange_strong(untaken, 1) &&
+            !HandOnFrame(dev, parser, line))
+            dev->m_readingTaken = 0;
         line.Clear();
     }
     EndAfterFailedRead(dev);

@@ -130,19 +130,22 @@ std::string CheckEthernetSettings(Device* dev, bool checkPort) {
     return "";
 }
 
-std::string OpenSerialPort(Device* dev) {
-    auto opened = platform::OpenSerialDevice(platform::SerialDevicePath(dev->m_port), SerialConfigOf(dev));
+platform::MessageText OpenSerialPort(Device* dev) {
+    const std::string path = platform::SerialDevicePath(dev->m_port);
+    auto opened = platform::OpenSerialDevice(path, SerialConfigOf(dev));
+    // Each message names the system's reason, so that the user can mend what is wrong.
+    const platform::MessageText reason = platform::SerialFailureText(path, opened.error);
     switch (opened.failure) {
     case platform::SerialFailure::None:
         AttachLink(dev, opened.fd, platform::Link::Kind::Serial);
-        return "";
+        return {};
     case platform::SerialFailure::Unavailable:
         std::this_thread::sleep_for(std::chrono::milliseconds(kPortUnavailablePauseMs));
-        return Format("Error opening %s", dev->m_port.c_str());
+        return "Error opening " + platform::MessageText::Path(dev->m_port) + ": " + reason;
     case platform::SerialFailure::OpenFailed:
-        return Format("Error Number:%d.\nError opening comport!", opened.error);
+        return Format("Error Number:%d (", opened.error) + reason + ").\nError opening comport!";
     case platform::SerialFailure::Setup:
-        return "Error initialise communication parameters!";
+        return "Error initialise communication parameters! (" + reason + ")";
     case platform::SerialFailure::State:
         return "Fail to initialise comm port!";
     }
@@ -179,13 +182,15 @@ std::string ConnectEthernetDevice(Device* dev) {
         localError = Format("Error (%d)", connected.error);
         break;
     }
-    return Format("%s connecting to ethernet device at %s:%s.", localError.c_str(), dev->m_ipAddress.c_str(),
-                  dev->m_tcpPort.c_str());
+    // The system's reason follows, so that the user can mend what is wrong.
+    return Format("%s connecting to ethernet device at %s:%s: %s.", localError.c_str(),
+                  dev->m_ipAddress.c_str(), dev->m_tcpPort.c_str(),
+                  platform::TcpFailureText(connected.error).c_str());
 }
 
-std::string OpenDeviceLink(Device* dev) {
+platform::MessageText OpenDeviceLink(Device* dev) {
     const bool ethernet = UsesEthernet(dev);
-    std::string result = ethernet ? CheckEthernetSettings(dev, true) : ValidateSerialSettings(dev);
+    const std::string result = ethernet ? CheckEthernetSettings(dev, true) : ValidateSerialSettings(dev);
     if (!result.empty())
         return result;
     return ethernet ? ConnectEthernetDevice(dev) : OpenSerialPort(dev);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "comms/device.h"
+#include "platform/message_text.h"
 
 #include <cstddef>
 #include <string>
@@ -28,10 +29,11 @@ std::string ValidateSerialSettings(Device* dev);
 std::string InvalidAddressText(const std::string& address);
 // Checks the IP address and, when checkPort is set, the TCP port number.
 std::string CheckEthernetSettings(Device* dev, bool checkPort);
-std::string OpenSerialPort(Device* dev);
+// The port's message names its path as the file system spells it.
+platform::MessageText OpenSerialPort(Device* dev);
 std::string ConnectEthernetDevice(Device* dev);
 // Checks the settings of the scale's link and opens it; the GUI thread's way to open a link.
-std::string OpenDeviceLink(Device* dev);
+platform::MessageText OpenDeviceLink(Device* dev);
 
 // Reads up to `count` bytes. True with *got = 0 on a time-out; false when the link failed, was
 // closed, or (TCP) the peer closed the connection.

@@ -45,11 +45,12 @@ unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEn
     return 0;
 }
 
-void ParseFrame(Device* dev, FrameParser parser, char* line) {
+bool ParseFrame(Device* dev, FrameParser parser, char* line) {
     if (!parser)
-        return;
+        return false;
     std::lock_guard<std::mutex> lock(dev->ReadingsLock());
     dev->m_parsing = true;
+    dev->m_announced = false;
     try {
         parser(line, dev);
     } catch (...) {
@@ -57,6 +58,7 @@ void ParseFrame(Device* dev, FrameParser parser, char* line) {
         throw;
     }
     dev->m_parsing = false;
+    return dev->m_announced;
 }
 
 void PostTextReady(Device* dev) {
@@ -64,6 +66,8 @@ void PostTextReady(Device* dev) {
     // trace line always has one. A reading parsed after the scale was told to stop is left out:
     // the window sets the stop before it takes the last readings (under the same lock) and closes
     // the data log, so every reading queued reaches the log, and none comes after it was closed.
+    if (dev->m_parsing)
+        dev->m_announced = true;
     if (dev->m_parsing && (dev->StopEvent.IsSet() || !dev->QueueReading()))
         return;
     Post(dev, WM_SCALE_TEXT, 0);

@@ -18,8 +18,9 @@ unsigned RunScaleSession(Device* dev, FrameParser parser, ReceiveEngine streamEn
                          ReceiveEngine manualEngine, CommandEngineProc commandEngine, const char* command);
 
 // Runs the parser on a frame under the scale's readings lock; a reading the parser announces is
-// queued for the GUI thread as it stands at that moment, unless the scale was told to stop.
-void ParseFrame(Device* dev, FrameParser parser, char* line);
+// queued for the GUI thread as it stands at that moment, unless the scale was told to stop. False
+// when the parser announced no reading (the frame was none).
+bool ParseFrame(Device* dev, FrameParser parser, char* line);
 
 void PostTextReady(Device* dev);
 void PostSessionStopped(Device* dev);

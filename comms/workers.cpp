@@ -15,6 +15,7 @@
 #include "comms/parsers/ts440.h"
 #include "comms/parsers/ts740.h"
 #include "comms/parsers/ts748.h"
+#include "comms/parsers/tsx4000.h"
 #include "comms/session.h"
 
 // Each model's parser, its engine per run mode (null: the mode runs nothing) and its command bytes.

@@ -1,5 +1,7 @@
 #include "dialogs/about_dialog.h"
 
+#include "dialogs/dialog_units.h"
+
 #include <wx/bitmap.h>
 #include <wx/button.h>
 #include <wx/sizer.h>
@@ -26,6 +28,8 @@ CAboutDlg::CAboutDlg() : wxDialog(nullptr, wxID_ANY, "About") {
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(row, wxSizerFlags(1).Expand().Border(wxALL, 12));
     SetSizerAndFit(sizer);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
     Centre();
 }
 

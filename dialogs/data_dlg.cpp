@@ -181,6 +181,8 @@ CDataDlg::CDataDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Data Format S
     top->Add(fields, 0, wxLEFT | wxRIGHT, 8);
     top->Add(bottom, 0, wxALL | wxEXPAND, 8);
     SetSizerAndFit(top);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CDataDlg::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &CDataDlg::OnOK, this, wxID_OK);
@@ -193,37 +195,36 @@ CDataDlg::CDataDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Data Format S
 }
 
 void CDataDlg::OnInitDialog(wxInitDialogEvent&) {
-    // The title names the model as set, before the lookup below replaces an unknown one.
+    // Opening writes no setting, so that Cancel changes nothing: the model is looked up on a copy of
+    // its name (the title names it as set), and what the controls show is stored only by OK.
     const std::string title = "Scale :   " + g_ModelName;
     ModelRow model{};
-    LookupModel(&model, &g_ModelName);
+    std::string modelName = g_ModelName;
+    LookupModel(&model, &modelName);
 
     for (int n = 0; n < kFieldCount; ++n) {
         auto* check = static_cast<wxCheckBox*>(FindWindow(kFirstCheckBox + n));
         if (n >= 1) {
-            // A macro that is a lone line feed shows, and stays, as empty text.
-            if (g_Macros[n] == "\n")
-                g_Macros[n].clear();
-            static_cast<wxTextCtrl*>(FindWindow(kFirstMacroEdit + n))->ChangeValue(FromBytes(g_Macros[n]));
+            // A macro that is a lone line feed shows as empty text.
+            const std::string macro = g_Macros[n] == "\n" ? std::string() : g_Macros[n];
+            static_cast<wxTextCtrl*>(FindWindow(kFirstMacroEdit + n))->ChangeValue(FromBytes(macro));
         }
         if (g_FieldEnabled[n])
             check->SetValue(true);
-        if (!ModelSendsField(model.id, n)) {
-            // Fields the model never sends are greyed out; the date and time come from the PC.
-            if (n > 1) {
-                check->Disable();
-                check->SetValue(false);
-                FindWindow(kFirstMacroEdit + n)->Disable();
-                FindWindow(kFirstLabel + n)->Disable();
-                if (g_FieldHasFormat[n])
-                    FindWindow(kFirstFormatButton + n)->Disable();
-            }
-            g_Macros[n].assign(1, '0'); // not = "0": GCC 12 reports a false -Wrestrict for it at -O2
+        // Fields the model never sends are greyed out; the date and time come from the PC.
+        if (n > 1 && !ModelSendsField(model.id, n)) {
+            check->Disable();
+            check->SetValue(false);
+            FindWindow(kFirstMacroEdit + n)->Disable();
+            FindWindow(kFirstLabel + n)->Disable();
+            if (g_FieldHasFormat[n])
+                FindWindow(kFirstFormatButton + n)->Disable();
         }
     }
     static_cast<wxTextCtrl*>(FindWindow(kIdLineEndMacro))->ChangeValue(FromBytes(g_Macros[kEndOfLineMacro]));
-    static_cast<wxStaticText*>(FindWindow(kIdTitle))->SetLabelText(FromBytes(title));
-    Layout();
+    wxWindow* titleText = FindWindow(kIdTitle);
+    static_cast<wxStaticText*>(titleText)->SetLabelText(FromBytes(title));
+    titleText->GetParent()->Layout(); // the dialog, or the window that scrolls its controls
     FocusFirstControl(this);
 }
 

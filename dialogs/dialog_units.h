@@ -1,5 +1,6 @@
-// The dialogs are laid out in dialog units (a quarter of the font's average character width
-// across, an eighth of its height down), so they scale with the font as their layouts are drawn.
+// What the dialogs share: sizes in dialog units (a quarter of the font's average character width
+// across, an eighth of its height down, so that layouts scale with the font as they are drawn), the
+// focus and the keys as a dialog opens, and a dialog too large for the screen.
 #pragma once
 
 #include <wx/dialog.h>
@@ -18,16 +19,28 @@ inline wxSize DialogWidth(wxWindow* dialog, int width) {
     return wxSize(wxDLG_UNIT(dialog, wxSize(width, 0)).x, wxDefaultCoord);
 }
 
-// The dialog's first control, in tab order, that takes the focus from the keyboard (of a group of
-// radio buttons, the chosen one): where a dialog that leaves its focus to the system opens with it.
-wxWindow* FirstFocusableControl(wxWindow* dialog);
-// Done once the dialog is shown: before, the toolkit would give the focus a place of its own.
-inline void FocusFirstControl(wxWindow* dialog) {
-    dialog->CallAfter([dialog] {
-        if (wxWindow* first = FirstFocusableControl(dialog))
-            first->SetFocus();
-    });
-}
+// Gives the focus to the dialog's first control in tab order that takes it from the keyboard (of a
+// group of radio buttons, the chosen one), once the dialog is shown: before, the toolkit would give
+// the focus a place of its own.
+void FocusFirstControl(wxWindow* dialog);
+
+// Return (and Enter) press the dialog's default button wherever the focus is, as in the dialogs of
+// other desktops: the toolkit would let a focused drop-down list open, or a radio button or check
+// box take the key. Only a focused button takes Return itself and is pressed; a disabled default
+// button does nothing.
+void PressDefaultOnReturn(wxDialog* dialog);
+
+// The largest client area the dialog can have with its frame on the screen it opens on.
+wxSize ClientRoom(wxWindow* dialog);
+
+// Called once the dialog's controls are laid out: when the dialog needs more room than the screen
+// it opens on has, its controls move onto a window that fills the dialog and scrolls, and the dialog
+// takes only the room there is. A dialog that fits is left as it is.
+void ScrollIfTooLarge(wxDialog* dialog);
+
+// For a dialog that scrolls by itself: keeps its frame within the screen, once the window manager
+// has framed it.
+void KeepOnScreen(wxDialog* dialog);
 
 // Ends a dialog with the result `rc`: a modal one returns it from ShowModal; one shown without a
 // modal loop (as the GUI tests open them) is hidden and keeps it as its return code.

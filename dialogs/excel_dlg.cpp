@@ -133,6 +133,8 @@ CExcelDlg::CExcelDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Excel Forma
     top->Add(left, 1, wxALL | wxEXPAND, 8);
     top->Add(buttons, 0, wxALL, 8);
     SetSizerAndFit(top);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CExcelDlg::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &CExcelDlg::OnOK, this, wxID_OK);

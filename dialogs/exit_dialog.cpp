@@ -1,5 +1,7 @@
 #include "dialogs/exit_dialog.h"
 
+#include "dialogs/dialog_units.h"
+
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
@@ -13,17 +15,21 @@ CExitDialog::CExitDialog(wxWindow* parent)
     sizer->Add(new wxStaticText(this, wxID_ANY, "Are you sure you want to exit?", wxDefaultPosition,
                                 wxDefaultSize, wxALIGN_CENTRE_HORIZONTAL),
                wxSizerFlags().Expand().Border(wxALL, 16));
-    // OK comes first in the tab order and takes the focus; the sizer puts the buttons in the
-    // desktop's order.
+    // The sizer puts the buttons in the desktop's order, Cancel first; OK, the default, has the focus
+    // from the start, before the toolkit gives it to the first button as the dialog appears.
+    auto* ok = new wxButton(this, wxID_OK);
     auto* buttons = new wxStdDialogButtonSizer;
-    buttons->AddButton(new wxButton(this, wxID_OK));
+    buttons->AddButton(ok);
     buttons->AddButton(new wxButton(this, wxID_CANCEL));
     buttons->Realize();
     sizer->Add(buttons, wxSizerFlags().Centre().Border(wxBOTTOM, 12));
     SetSizerAndFit(sizer);
-    SetDefaultItem(FindWindow(wxID_OK));
+    ok->SetDefault();
     SetEscapeId(wxID_CANCEL);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
     Centre();
+    ok->SetFocus();
 }
 
 CExitDialog::~CExitDialog() = default;

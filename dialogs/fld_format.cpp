@@ -4,6 +4,7 @@
 #include "comms/formatter.h"
 #include "comms/model_table.h"
 #include "comms/settings.h"
+#include "dialogs/dialog_units.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
@@ -82,6 +83,8 @@ CFldFormat::CFldFormat(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Extra For
     top->Add(grid, 1, wxALL, 8);
     top->Add(buttons, 0, wxALL, 8);
     SetSizerAndFit(top);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CFldFormat::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &CFldFormat::OnOK, this, wxID_OK);

@@ -42,6 +42,8 @@ CHKeyDlg::CHKeyDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Start Up & Ho
     top->Add(left, 1, wxALL, 8);
     top->Add(buttons, 0, wxALL, 8);
     SetSizerAndFit(top);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CHKeyDlg::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &CHKeyDlg::OnOK, this, wxID_OK);

@@ -2,6 +2,7 @@
 
 #include "app/gui_base/message_box.h"
 #include "comms/settings.h"
+#include "dialogs/dialog_units.h"
 #include "dialogs/excel_dlg.h"
 
 #include <wx/button.h>
@@ -39,6 +40,8 @@ COutputMode::COutputMode(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Compute
     top->Add(groupSizer, 1, wxALL, 8);
     top->Add(buttons, 0, wxALL, 8);
     SetSizerAndFit(top);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &COutputMode::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &COutputMode::OnOK, this, wxID_OK);
@@ -66,6 +69,8 @@ void COutputMode::OnInitDialog(wxInitDialogEvent&) {
         m_link->Disable();
         if (g_OutMode == "Link") {
             m_test->SetValue(true);
+            if (m_stopScales)
+                m_stopScales();
             g_OutMode = "Test";
         }
     }
@@ -90,6 +95,8 @@ void COutputMode::OnFormat(wxCommandEvent&) {
 }
 
 void COutputMode::OnOK(wxCommandEvent&) {
+    if (m_stopScales)
+        m_stopScales();
     if (m_test->GetValue())
         g_OutMode = "Test";
     else if (m_log->GetValue())

@@ -30,6 +30,8 @@ CPingDlg::CPingDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Ping Test") {
     m_retry->SetDefault();
     new wxButton(this, IDC_CLOSE, "Close", DialogPoint(this, 142, 160), DialogSize(this, 50, 14));
     SetEscapeId(IDC_CLOSE);
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CPingDlg::OnInitDialog, this);
     Bind(wxEVT_THREAD, &CPingDlg::OnPingText, this, WM_PING_LINE);

@@ -133,6 +133,8 @@ CPortDlg::CPortDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Port Setting"
     ok->SetDefault();
     new wxButton(this, wxID_CANCEL, "Cancel", at(98, 314), size(48, 14));
     m_applyButton = new wxButton(this, IDC_APPLY, "Apply", at(165, 314), size(48, 14));
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CPortDlg::OnInitDialog, this);
     Bind(wxEVT_RADIOBUTTON, &CPortDlg::OnSerial, this, IDC_SERIAL);
@@ -446,7 +448,12 @@ bool CPortDlg::PortDeviceAccepted() {
 }
 
 void CPortDlg::StoreDevice(Device* dev) {
-    dev->m_name = m_name;
+    // The scale's worker names it in what it reports: a new name waits for the worker's end.
+    if (dev->m_name != m_name) {
+        if (m_stopScale)
+            m_stopScale(dev);
+        dev->m_name = m_name;
+    }
     dev->m_active = m_status == kStatusNormal ? 1 : 0;
     dev->m_deleted = m_status == kStatusDelete ? 1 : 0;
     const bool ethernet = m_ethernetRadio->GetValue();

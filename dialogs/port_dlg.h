@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 #include <wx/dialog.h>
@@ -45,6 +46,10 @@ public:
     enum Status : int { kStatusNormal = 0, kStatusSuspend = 1, kStatusDelete = 2 };
 
     explicit CPortDlg(wxWindow* parent = nullptr);
+
+    // What the dialog calls before it renames a scale, whose worker names it in what it reports:
+    // the caller stops that scale and lets its worker end first.
+    void SetStopScale(std::function<void(Device*)> stop) { m_stopScale = std::move(stop); }
 
     bool TransferDataToWindow() override;
     bool TransferDataFromWindow() override;
@@ -117,4 +122,5 @@ private:
     ValidCharsEdit* m_tcpPortEdit = nullptr;
     wxButton* m_pingButton = nullptr;
     wxButton* m_applyButton = nullptr;
+    std::function<void(Device*)> m_stopScale;
 };

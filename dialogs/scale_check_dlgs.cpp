@@ -16,25 +16,32 @@ constexpr int kOkBelowLastRow = 36;  // the OK button's distance below the top o
                                      // more as a row is
 constexpr int kRowsShownAtOnce = 10; // from 30 boxes on, the window shows ten rows and scrolls
 constexpr int kColumns = 3;
+static_assert(ScaleCheckDialog::kFirstBoxId + kMaxScales <= wxID_LOWEST, "a box id would be the toolkit's");
 } // namespace
 
 ScaleCheckDialog::ScaleCheckDialog(wxWindow* parent, const wxString& caption, const wxString& explanation)
     : wxDialog(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
-    SetClientSize(DialogSize(this, 380, 40));
+    // On a screen narrower than the layout, as wide as the screen allows: the boxes' columns and the
+    // explanation follow the dialog's width.
+    const wxSize layout = DialogSize(this, 380, 40);
+    SetClientSize(std::min(layout.x, ClientRoom(this).x), layout.y);
     // A top-level window cannot carry a scroll bar itself here, so everything sits on one panel
     // that fills the dialog and scrolls.
     m_body = new wxPanel(this, wxID_ANY, wxPoint(0, 0), GetClientSize(), wxVSCROLL | wxALWAYS_SHOW_SB);
     // The explanation wraps within the dialog, as far from its right edge as from its left; the OK
     // button stands below it, not on its second line, and the dialog grows by what that takes.
-    auto* text =
-        new wxStaticText(m_body, wxID_ANY, explanation, DialogPoint(this, 20, 10), DialogSize(this, 340, 15));
+    const wxPoint textAt = DialogPoint(this, 20, 10);
+    auto* text = new wxStaticText(m_body, wxID_ANY, explanation, textAt,
+                                  wxSize(GetClientSize().x - 2 * textAt.x, DialogSize(this, 0, 15).y));
     text->Wrap(text->GetSize().x);
     text->SetSize(text->GetSize().x, std::max(text->GetSize().y, text->GetBestSize().y));
     const int okTop = std::max(DialogPoint(this, 0, 15).y, text->GetRect().GetBottom() + 6);
     m_ok = new wxButton(m_body, wxID_OK, "OK", wxPoint(DialogPoint(this, 168, 0).x, okTop),
                         DialogSize(this, 45, 14));
     m_ok->SetDefault();
+    PressDefaultOnReturn(this);
+    KeepOnScreen(this);
     const int grown = okTop - DialogPoint(this, 0, 15).y;
     SetClientSize(GetClientSize() + wxSize(0, grown));
     m_body->SetSize(GetClientSize());

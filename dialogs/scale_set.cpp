@@ -44,6 +44,8 @@ CScaleSet::CScaleSet(wxWindow* parent) : wxDialog(parent, wxID_ANY, "Scale Setti
     auto* ok = new wxButton(this, wxID_OK, "OK", at(57, 143), size(45, 14));
     ok->SetDefault();
     new wxButton(this, wxID_CANCEL, "Cancel", at(125, 143), size(43, 14));
+    PressDefaultOnReturn(this);
+    ScrollIfTooLarge(this);
 
     Bind(wxEVT_INIT_DIALOG, &CScaleSet::OnInitDialog, this);
     Bind(wxEVT_COMBOBOX, &CScaleSet::OnSelchangeScaleType, this, IDC_SCALE_TYPE);
@@ -71,9 +73,7 @@ void CScaleSet::CheckRunMode(const std::string& mode) {
 
 void CScaleSet::OnInitDialog(wxInitDialogEvent&) {
     m_commandInterval = g_CommandInterval;
-    if (g_RunMode != "Stream" && g_RunMode != "Manual")
-        g_RunMode = "Command";
-    CheckRunMode(g_RunMode);
+    CheckRunMode(g_RunMode == "Stream" || g_RunMode == "Manual" ? g_RunMode : "Command");
 
     ModelRow row{};
     std::string name = g_ModelName;
@@ -84,7 +84,14 @@ void CScaleSet::OnInitDialog(wxInitDialogEvent&) {
             m_scaleTypeList->Append(model.name);
     g_ModelName = row.name;
     m_scaleTypeList->SetValue(FromBytes(g_ModelName));
-    g_RunMode = ApplyModeSupport(row.command, row.manual, row.stream);
+    // The run mode the model offers is stored at once; workers read it, so it changes only when
+    // it must, once they have ended.
+    const std::string mode = ApplyModeSupport(row.command, row.manual, row.stream);
+    if (mode != g_RunMode) {
+        if (m_stopScales)
+            m_stopScales();
+        g_RunMode = mode;
+    }
     TransferDataToWindow();
 }
 
@@ -130,6 +137,8 @@ void CScaleSet::OnCommandMode(wxCommandEvent&) {
 
 void CScaleSet::OnOK(wxCommandEvent&) {
     TransferDataFromWindow();
+    if (m_stopScales)
+        m_stopScales();
     if (!m_scaleType.empty())
         g_ModelName = m_scaleType;
     if (m_command->GetValue())

@@ -1,6 +1,7 @@
 // "Scale Setting": the scale model, the run mode the model offers, and the Get interval.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <wx/dialog.h>
 
@@ -23,6 +24,10 @@ public:
     };
 
     explicit CScaleSet(wxWindow* parent = nullptr);
+
+    // What the dialog calls before it writes a setting that running scale workers read (the run mode):
+    // the caller stops the scales and lets their workers end first.
+    void SetStopScales(std::function<void()> stop) { m_stopScales = std::move(stop); }
 
     bool TransferDataToWindow() override;
     bool TransferDataFromWindow() override;
@@ -47,4 +52,5 @@ private:
 
     std::string m_commandInterval;
     std::string m_scaleType; // the model last chosen from the list here; empty until one is chosen
+    std::function<void()> m_stopScales;
 };

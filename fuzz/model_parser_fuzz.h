@@ -8,17 +8,10 @@
 #include <array>
 
 inline int FuzzLineBufferParser(void (*parser)(char*, Device*), const std::uint8_t* data, std::size_t size) {
-    Device* dev = FuzzDevice();
-    g_WeightConversion = (size > 0 && (data[0] & 1)) ? "1" : "0";
+    g_WeightConversion = GramsBit(data, size) ? "1" : "0";
     std::array<char, 256> line{};
     if (size > 1)
         std::memcpy(line.data(), data + 1, std::min(size - 1, line.size() - 1));
-    {
-        std::lock_guard<std::mutex> lock(dev->ReadingsLock());
-        parser(line.data(), dev);
-    }
-    for (int k = kFirstReadingField; k <= kLastReadingField; ++k)
-        if (!std::memchr(dev->ReadingField(k), '\0', ReadingFieldSize(k)))
-            std::abort();
+    ParseAndCheck(parser, line.data(), FromEmptyFields(data, size));
     return 0;
 }

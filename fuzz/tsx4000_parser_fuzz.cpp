@@ -1,4 +1,4 @@
-#include "comms/parsers/tr152.h"
+#include "comms/parsers/tsx4000.h"
 #include "fuzz/line_parser_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

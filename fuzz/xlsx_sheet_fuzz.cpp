@@ -115,21 +115,25 @@ std::string ProgramText(std::string_view utf8) {
     return out;
 }
 
-int RowNumber(pugi::xml_node row) {
+// A row's number, or the one after the row before when it has none (as readers number it).
+int RowNumber(pugi::xml_node row, int lastRow) {
+    if (!row.attribute("r"))
+        return lastRow + 1;
     const std::string_view text = row.attribute("r").value();
     if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string_view::npos)
-        Fail("a saved row has no number: " + std::string(text));
+        Fail("a saved row has a bad number: " + std::string(text));
     return std::stoi(std::string(text));
 }
 
 // Checks the order of the saved sheet's rows and cells and returns each written cell's element.
+// A row or cell without a number is numbered by its place, as readers number it.
 std::map<std::string, pugi::xml_node> SavedCells(pugi::xml_node sheetData, const std::string& where) {
     std::map<std::string, pugi::xml_node> cells;
     int lastRow = 0;
     for (pugi::xml_node row = sheetData.first_child(); row; row = row.next_sibling()) {
         if (row.type() != pugi::node_element || xlsx::LocalName(row.name()) != "row")
             continue;
-        const int number = RowNumber(row);
+        const int number = RowNumber(row, lastRow);
         if (number <= lastRow)
             Fail(where + ": row " + std::to_string(number) + " follows row " + std::to_string(lastRow));
         lastRow = number;
@@ -137,7 +141,8 @@ std::map<std::string, pugi::xml_node> SavedCells(pugi::xml_node sheetData, const
         for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
             if (c.type() != pugi::node_element || xlsx::LocalName(c.name()) != "c")
                 continue;
-            const auto at = xlsx::ParseCellRef(c.attribute("r").value());
+            const auto at = c.attribute("r") ? xlsx::ParseCellRef(c.attribute("r").value())
+                                             : std::optional<xlsx::CellRef>({lastColumn + 1, number});
             if (!at || at->row != number || at->column <= lastColumn)
                 Fail(where + ": cell " + c.attribute("r").value() + " out of place in row " +
                      std::to_string(number));

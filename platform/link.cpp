@@ -1,5 +1,7 @@
 #include "platform/link.h"
 
+#include "platform/serial_port.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -32,6 +34,10 @@ struct Link::Channel {
             ::fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     }
     ~Channel() {
+        // Without this a port that another program still holds open (a pty bridge, a port
+        // server) would stay exclusive, and could not be opened again by anyone but root.
+        if (kind == Kind::Serial)
+            ReleaseSerialDevice(fd);
         ::close(fd);
         if (wakeFd >= 0)
             ::close(wakeFd);

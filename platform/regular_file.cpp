@@ -8,8 +8,6 @@
 
 namespace platform {
 
-namespace {
-
 const char* NonFileKind(mode_t mode) {
     if (S_ISDIR(mode))
         return "a folder";
@@ -21,8 +19,6 @@ const char* NonFileKind(mode_t mode) {
         return "a socket";
     return "not a regular file";
 }
-
-} // namespace
 
 std::string OpenedFile::Reason() const {
     if (!notAFile.empty())
@@ -74,6 +70,59 @@ OpenedFile OpenRegularFile(const std::string& path, FileAccess access) {
         ::close(fd);
     }
     return result;
+}
+
+AppendFile::~AppendFile() {
+    Close();
+}
+
+bool AppendFile::Open(const std::string& path, OpenedFile* failure) {
+    Close();
+    const RegularFd opened = OpenRegularFd(path, O_WRONLY | O_APPEND | O_CREAT);
+    if (opened.fd < 0) {
+        failure->error = opened.error;
+        if (opened.notAFile != 0)
+            failure->notAFile = NonFileKind(opened.notAFile);
+        return false;
+    }
+    m_fd = opened.fd;
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    return true;
+}
+
+int AppendFile::Append(std::string_view record) {
+    if (m_fd < 0)
+        return EBADF;
+    if (m_cutTo >= 0) {
+        if (::ftruncate(m_fd, m_cutTo) != 0)
+            return errno;
+        m_cutTo = -1;
+    }
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0)
+        return errno;
+    for (std::string_view rest = record; !rest.empty();) {
+        const ssize_t n = ::write(m_fd, rest.data(), rest.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            const int error = n < 0 ? errno : EIO;
+            // What did go in is taken out again; should that fail too, it is tried again before
+            // the next record, which never follows a part of this one.
+            if (::ftruncate(m_fd, info.st_size) != 0)
+                m_cutTo = info.st_size;
+            return error;
+        }
+        rest.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+void AppendFile::Close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_cutTo = -1;
 }
 
 } // namespace platform

@@ -1,10 +1,12 @@
 // Opening a file whose path the user chose (the data log, "Pondra.ini"). Isolated here because an
 // ordinary open waits for ever on a named pipe that nobody reads or writes, and reads without end
-// from a device; only a regular file is opened, and opening it never waits.
+// from a device; only a regular file is opened, and opening it never waits. Appending to one so that
+// a full disk never leaves part of a record takes the same descriptor calls.
 #pragma once
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace platform {
@@ -24,6 +26,33 @@ struct OpenedFile {
 };
 
 OpenedFile OpenRegularFile(const std::string& path, FileAccess access);
+
+// "a folder", "a named pipe", "a device", "a socket": what a path names that is not a regular file.
+const char* NonFileKind(mode_t mode);
+
+// Appends records to a regular file, each one whole or not at all: after a failed or short write
+// (a full disk) the file is cut back to where the record began, so that it never ends in part of
+// one, and the next record starts where this one would have.
+class AppendFile {
+public:
+    AppendFile() = default;
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+    ~AppendFile();
+
+    // Opens the regular file at `path` for appending, creating it when missing. False when it
+    // cannot; `failure` then says why (its `file` stays null).
+    bool Open(const std::string& path, OpenedFile* failure);
+    bool IsOpen() const { return m_fd >= 0; }
+    // 0 when the record went in whole, else the errno of the failure (nothing of it is left). The
+    // record reaches the system before this returns; it is not forced onto the disk.
+    int Append(std::string_view record);
+    void Close();
+
+private:
+    int m_fd = -1;
+    off_t m_cutTo = -1; // a cut-back that failed, tried again before the next record
+};
 
 // A descriptor open on a regular file, or why there is none.
 struct RegularFd {

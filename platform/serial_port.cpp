@@ -7,9 +7,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
+#include <grp.h>
 #include <iterator>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace platform {
@@ -48,6 +51,20 @@ SerialOpenResult Fail(int fd, SerialFailure failure, int error) {
     return {-1, failure, error};
 }
 
+// What a user who may not open the device can do: join the group that may use it, when it has one.
+MessageText PermissionHint(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_gid != 0 &&
+        (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        char buffer[4096];
+        group entry{};
+        group* found = nullptr;
+        if (::getgrgid_r(info.st_gid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+            return std::string("add the user to the group ") + found->gr_name + ", then log in again";
+    }
+    return "this user may not use " + MessageText::Path(path) + ": ask the administrator for access";
+}
+
 } // namespace
 
 std::string SerialDevicePath(const std::string& portName) {
@@ -67,15 +84,13 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     if (fd < 0)
         return Fail(-1, IsUnavailableError(errno) ? SerialFailure::Unavailable : SerialFailure::OpenFailed,
                     errno);
-    // TIOCEXCL keeps other users out; root passes it, so an advisory lock keeps other instances
-    // of this program (and other well-behaved programs) out as well.
+    // TIOCEXCL (set last, below) keeps other users out; root passes it, so an advisory lock keeps
+    // other instances of this program (and other well-behaved programs) out as well.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return Fail(fd, SerialFailure::Unavailable, errno);
+        return Fail(fd, SerialFailure::Unavailable, errno == EWOULDBLOCK ? EBUSY : errno);
 
     struct termios2 tio {};
     if (::ioctl(fd, TCGETS2, &tio) != 0)
-        return Fail(fd, SerialFailure::Setup, errno);
-    if (::ioctl(fd, TIOCEXCL) != 0)
         return Fail(fd, SerialFailure::Setup, errno);
 
     if (config.dataBits < 5 || config.dataBits > 8 || config.baudRate <= 0)
@@ -115,7 +130,38 @@ SerialOpenResult OpenSerialDevice(const std::string& path, const SerialConfig& c
     // DTR and RTS on; a device without modem lines (a pseudo-terminal) refuses this harmlessly.
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIS, &lines);
+    // What the port held before this open is old: a reading from before Start, or the tail of one.
+    ::ioctl(fd, TCFLSH, TCIFLUSH);
+    // Exclusive use begins once the port is ready, so that a failed open leaves nothing to undo.
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return Fail(fd, SerialFailure::Setup, errno);
     return {fd, SerialFailure::None, 0};
+}
+
+void ReleaseSerialDevice(int fd) {
+    ::ioctl(fd, TIOCNXCL);
+}
+
+MessageText SerialFailureText(const std::string& path, int error) {
+    const MessageText system = std::system_category().message(error);
+    const MessageText named = MessageText::Path(path);
+    const MessageText plugIn = ": check the port name, and that the scale's adapter is plugged in)";
+    switch (error) {
+    case ENOENT:
+        return system + " (there is no " + named + plugIn;
+    case ENODEV:
+    case ENXIO:
+        return system + " (no port answers at " + named + plugIn;
+    case EACCES:
+    case EPERM:
+        return system + " (" + PermissionHint(path) + ")";
+    case EBUSY:
+        return system + " (the port is in use by another program, or by another scale)";
+    case ENOTTY:
+        return named + " is not a serial port";
+    default:
+        return system;
+    }
 }
 
 } // namespace platform

@@ -7,7 +7,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <thread>
+#include <system_error>
 #include <unistd.h>
 
 namespace platform {
@@ -56,15 +56,7 @@ TcpConnectResult ConnectTcp(std::uint32_t address, std::uint16_t port, int waitM
     peer.sin_addr.s_addr = address;
     peer.sin_port = htons(port);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-    // A connection that failed is treated as one that never came: the caller sees the same
-    // outcome, after the same wait, whether the peer is silent, refuses or cannot be reached.
-    auto timedOut = [&] {
-        std::this_thread::sleep_until(deadline);
-        return Fail(fd, TcpFailure::Timeout, ETIMEDOUT);
-    };
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) != 0) {
-        if (errno == ECONNREFUSED) // loopback refuses at once
-            return timedOut();
         if (errno != EINPROGRESS)
             return Fail(fd, TcpFailure::ConnectFailed, errno);
         for (;;) {
@@ -83,8 +75,10 @@ TcpConnectResult ConnectTcp(std::uint32_t address, std::uint16_t port, int waitM
         // Writable means the attempt has ended, not that it succeeded.
         int error = 0;
         socklen_t length = sizeof error;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
-            return timedOut();
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+            return Fail(fd, TcpFailure::WaitFailed, errno);
+        if (error != 0)
+            return Fail(fd, TcpFailure::ConnectFailed, error);
     }
     if (!SetNonBlocking(fd, false))
         return Fail(fd, TcpFailure::Blocking, errno);
@@ -92,6 +86,26 @@ TcpConnectResult ConnectTcp(std::uint32_t address, std::uint16_t port, int waitM
     if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0)
         return Fail(fd, TcpFailure::ReceiveTimeout, errno);
     return {fd, TcpFailure::None, 0};
+}
+
+std::string TcpFailureText(int error) {
+    const std::string checkScale = "check the address, the network cable, and that the scale is switched on)";
+    switch (error) {
+    case ETIMEDOUT:
+        return "no answer from the scale (" + checkScale;
+    case ECONNREFUSED:
+        return std::system_category().message(error) +
+               " (nothing takes connections on that port: check the port number, and that the scale is "
+               "switched on)";
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+        return std::system_category().message(error) + " (" + checkScale;
+    case ENETUNREACH:
+        return std::system_category().message(error) +
+               " (check the address, and this computer's network connection)";
+    default:
+        return std::system_category().message(error);
+    }
 }
 
 } // namespace platform

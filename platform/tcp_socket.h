@@ -17,9 +17,9 @@ enum class TcpFailure {
     None,
     Create,         // no socket could be made
     NonBlocking,    // the socket could not be made non-blocking for the connection wait
-    Timeout,        // no connection within the wait (a refused or unreachable peer included)
+    Timeout,        // no answer within the wait
     WaitFailed,     // the wait itself failed
-    ConnectFailed,  // the connection could not even be started
+    ConnectFailed,  // the connection failed: refused, no route to the peer, ...
     Blocking,       // the socket could not be made blocking again
     ReceiveTimeout, // the receive time-out could not be set
 };
@@ -31,9 +31,12 @@ struct TcpConnectResult {
 };
 
 // Connects to address:port (network order address, host order port), waiting at most `waitMs`
-// for the connection. A connection that the peer refuses or that cannot be made counts as not
-// made within the wait: it is reported as Timeout once the full wait has passed, never as
-// connected. The connected socket is blocking with a receive time-out of `receiveTimeoutMs`.
+// for the connection. A connection that fails is reported as soon as it has failed, with its
+// reason. The connected socket is blocking with a receive time-out of `receiveTimeoutMs`.
 TcpConnectResult ConnectTcp(std::uint32_t address, std::uint16_t port, int waitMs, int receiveTimeoutMs);
+
+// Why a connection failed, in words the user can act on: the system's reason for `error` and,
+// where there is one, what to do about it; ETIMEDOUT means no answer came within the wait.
+std::string TcpFailureText(int error);
 
 } // namespace platform

@@ -8,7 +8,7 @@ $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
     build-essential cmake pkg-config git ca-certificates \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    libwxgtk3.2-dev libx11-dev libxtst-dev libzip-dev libpugixml-dev \
+    libwxgtk3.2-dev libx11-dev libxtst-dev libxfixes-dev libzip-dev libpugixml-dev \
     xvfb xauth x11-xkb-utils xdotool openbox python3 python3-openpyxl \
     clang libclang-rt-14-dev iproute2 locales >/dev/null
 # One test checks that number formatting ignores a German locale.

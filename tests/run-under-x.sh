@@ -3,6 +3,7 @@
 # none. The server picks a free display number itself and reports it when it is ready
 # (-displayfd): servers started at the same moment never race for one number, as they do when a
 # script guesses a free number first and starts the server on it afterwards.
+# PONDRA_XVFB_SCREEN sets that server's screen (default 1280x1024x24), to test a smaller one.
 # GTK's own caches, held until the process ends, are not reported as leaks.
 LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/support/lsan-gui.supp:print_suppressions=0"
 export LSAN_OPTIONS
@@ -19,7 +20,7 @@ trap 'cleanup; exit 130' INT TERM HUP
 mkfifo "$dir/ready"
 # -noreset: the server stays as it is when its last client leaves. A reset refuses new clients for
 # a moment ("Cannot open display") and forgets the keyboard layout a test has set.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/ready" 2>"$dir/server.log" &
+Xvfb -displayfd 3 -screen 0 "${PONDRA_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp -noreset 3>"$dir/ready" 2>"$dir/server.log" &
 server=$!
 # The number arrives once the server accepts connections; end of file means it did not start.
 read -r number <"$dir/ready"

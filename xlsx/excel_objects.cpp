@@ -19,8 +19,8 @@ constexpr long long kMaxRangeCells = 65536;
 int SheetIndex(const XlsxWorkbook& book, const std::string& name) {
     const int index = book.FindSheet(name);
     if (index < 0)
-        throw SpreadsheetError(kSpreadsheetFailure,
-                               "The sheet " + name + " is no longer in '" + book.Path() + "'.");
+        throw SpreadsheetError(kSpreadsheetFailure, "The sheet " + name + " is no longer in '" +
+                                                        platform::MessageText::Path(book.Path()) + "'.");
     return index;
 }
 
@@ -57,6 +57,23 @@ ExcelRange ExcelWorksheet::GetRange(const std::string& cell1, const std::string&
     if (cells > kMaxRangeCells)
         throw SpreadsheetError(kSpreadsheetFailure, "The range " + cell1 + ":" + cell2 + " is too large.");
     return range;
+}
+
+bool ExcelWorksheet::HasValue(const std::string& cell) const {
+    if (!m_book)
+        NoObject();
+    const auto at = ParseCellRef(cell);
+    return at && m_book->CellHoldsValue(SheetIndex(*m_book, m_sheet), *at);
+}
+
+long ExcelWorksheet::LastFilledStep(const std::string& cell, bool alongRows) const {
+    if (!m_book)
+        NoObject();
+    const auto at = ParseCellRef(cell);
+    if (!at)
+        return -1;
+    const int last = m_book->LastFilledCell(SheetIndex(*m_book, m_sheet), *at, alongRows);
+    return last == 0 ? -1 : last - (alongRows ? at->row : at->column);
 }
 
 long ExcelSheets::GetCount() const {

@@ -35,9 +35,16 @@ public:
     bool IsEmpty() const { return !m_book; }
     void ReleaseDispatch() { m_book.reset(); }
     const void* Dispatch() const { return m_book.get(); }
+    const std::string& Name() const { return m_sheet; }
     // The rectangle from cell1 to cell2 (both corners included). A text that is not a cell
     // address throws SpreadsheetError.
     ExcelRange GetRange(const std::string& cell1, const std::string& cell2) const;
+    // True when the cell holds a value or a formula; false for a text that is not a cell address.
+    bool HasValue(const std::string& cell) const;
+    // How many steps on from `cell` the last cell that holds a value or a formula stands: down its
+    // column when alongRows, else right along its row. -1 when there is none, or `cell` is not a
+    // cell address.
+    long LastFilledStep(const std::string& cell, bool alongRows) const;
 
 private:
     friend class ExcelSheets;

@@ -6,7 +6,6 @@
 #include "xlsx/workbook_parts.h"
 #include "xlsx/zip_package.h"
 
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -14,8 +13,8 @@ namespace xlsx {
 
 namespace {
 
-std::string Quoted(const std::string& path) {
-    return "'" + path + "'";
+platform::MessageText Quoted(const std::string& path) {
+    return "'" + platform::MessageText::Path(path) + "'";
 }
 
 std::string Megabytes(std::uint64_t bytes) {
@@ -52,7 +51,7 @@ XlsxWorkbook::~XlsxWorkbook() = default;
 std::shared_ptr<XlsxWorkbook> XlsxWorkbook::Open(const std::string& path) {
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    const std::string cannotOpen = "Cannot open the workbook " + Quoted(path) + ": ";
+    const platform::MessageText cannotOpen = "Cannot open the workbook " + Quoted(path) + ": ";
     const std::string limit = Megabytes(kMaxPackageBytes);
     platform::FileReadResult file = platform::ReadRegularFile(path, kMaxPackageBytes);
     if (file.tooLarge)
@@ -60,6 +59,11 @@ std::shared_ptr<XlsxWorkbook> XlsxWorkbook::Open(const std::string& path) {
                                                         ", the largest workbook that Pondra opens.");
     if (!file.Ok())
         throw SpreadsheetError(kSpreadsheetFailure, cannotOpen + file.Reason());
+    // Every save puts a new file in this one's place: a file that must not be replaced is refused
+    // now, before any reading is written into it, rather than when the readings are saved.
+    if (const platform::MessageText why = platform::WhyNotReplaceable(path, true); !why.empty())
+        throw SpreadsheetError(kSpreadsheetFailure,
+                               "Cannot write to the workbook " + Quoted(path) + ": " + why + ".");
     impl->stamp = file.stamp;
     try {
         impl->parts.emplace(ReadPackage(file.bytes));
@@ -104,7 +108,7 @@ void XlsxWorkbook::LoadSheet(int index) {
     std::unique_ptr<SheetCells>& cells = m_impl->sheets[static_cast<std::size_t>(index)];
     if (cells)
         return;
-    const std::string named = "The sheet " + sheet.name + " of " + Quoted(m_impl->path);
+    const platform::MessageText named = "The sheet " + sheet.name + " of " + Quoted(m_impl->path);
     if (!sheet.worksheet)
         throw SpreadsheetError(kSpreadsheetNotSupportedError, named + " has no cells.");
     const PackagePart* part = m_impl->parts->Find(sheet.part);
@@ -129,6 +133,16 @@ void XlsxWorkbook::SetCellValue(int index, CellRef cell, std::string_view value)
     m_impl->changed = true;
     m_impl->saved = false;
     m_impl->written.push_back({SheetName(index), cell, std::string(value)});
+}
+
+bool XlsxWorkbook::CellHoldsValue(int index, CellRef cell) {
+    LoadSheet(index);
+    return m_impl->sheets[static_cast<std::size_t>(index)]->HoldsValue(cell);
+}
+
+int XlsxWorkbook::LastFilledCell(int index, CellRef from, bool alongRows) {
+    LoadSheet(index);
+    return m_impl->sheets[static_cast<std::size_t>(index)]->LastFilled(from, alongRows);
 }
 
 void XlsxWorkbook::Save() {
@@ -158,8 +172,8 @@ void XlsxWorkbook::Save() {
     } catch (const SpreadsheetError&) {
         throw;
     } catch (const std::runtime_error& error) {
-        throw SpreadsheetError(kSpreadsheetFailure,
-                               "Cannot save the workbook " + Quoted(impl.path) + ": " + error.what());
+        throw SpreadsheetError(kSpreadsheetFailure, "Cannot save the workbook " + Quoted(impl.path) + ": " +
+                                                        error.what() + ".\nThe file on disk is as it was.");
     }
 }
 
@@ -171,7 +185,9 @@ void XlsxWorkbook::Impl::SaveHere() {
     parts->Save(std::move(sheetTexts), formulaRemoved, [&](const std::string& package) {
         const platform::ReplaceResult result = platform::ReplaceFileContents(path, package);
         if (!result.Ok())
-            throw std::runtime_error(std::strerror(result.error));
+            throw SpreadsheetError(kSpreadsheetFailure, "Cannot save the workbook " + Quoted(path) + ": " +
+                                                            result.Reason() +
+                                                            ".\nThe file on disk is as it was.");
     });
     for (auto& sheet : sheets)
         if (sheet)

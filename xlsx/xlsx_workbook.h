@@ -34,6 +34,10 @@ public:
     // Puts a value into one cell (see SheetCells::Write). Throws SpreadsheetError when the cell
     // is outside the sheet or belongs to a formula or a table's heading.
     void SetCellValue(int sheet, CellRef cell, std::string_view value);
+    // Whether a cell holds a value or a formula, and the last such cell from `from` on down its
+    // column (alongRows) or right along its row (see SheetCells::LastFilled).
+    bool CellHoldsValue(int sheet, CellRef cell);
+    int LastFilledCell(int sheet, CellRef from, bool alongRows);
 
     // Writes the workbook to a new file beside the old one and puts it in the old one's place only
     // when the whole file was written. Throws SpreadsheetError; the file on disk is then unchanged.

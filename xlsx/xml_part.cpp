@@ -16,15 +16,27 @@ struct StringWriter : pugi::xml_writer {
 
 } // namespace
 
-bool XmlPart::Parse(std::string_view data) {
-    const pugi::xml_parse_result result = doc.load_buffer(data.data(), data.size(), kXmlParseFlags);
+bool XmlPart::Parse(std::string_view data, unsigned extraFlags, pugi::xml_encoding textEncoding) {
+    doc.reset();
+    if (MayHoldMoreElements(data, kMaxXmlElements))
+        return false;
+    const pugi::xml_parse_result result =
+        doc.load_buffer(data.data(), data.size(), kXmlParseFlags | extraFlags, textEncoding);
     encoding = result.encoding;
-    return bool(result) && doc.document_element();
+    return bool(result) && ((extraFlags & pugi::parse_fragment) || doc.document_element());
 }
 
-std::string XmlPart::Serialize() const {
+bool MayHoldMoreElements(std::string_view text, std::size_t most) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find('<'); at != std::string_view::npos; at = text.find('<', at + 1))
+        if (++count > most)
+            return true;
+    return false;
+}
+
+std::string XmlPart::Serialize(unsigned extraFormat) const {
     StringWriter writer;
-    doc.save(writer, "", pugi::format_raw, encoding);
+    doc.save(writer, "", pugi::format_raw | extraFormat, encoding);
     return std::move(writer.out);
 }
 

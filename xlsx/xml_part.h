@@ -10,16 +10,27 @@
 
 namespace xlsx {
 
+// A part's tree costs many times its text, so no text with more elements than this is made into
+// one: far more than the parts of any workbook hold, besides a sheet's cells, which are read one
+// row at a time.
+constexpr std::size_t kMaxXmlElements = 1'000'000;
+
 struct XmlPart {
     pugi::xml_document doc;
     pugi::xml_encoding encoding = pugi::encoding_utf8;
     bool dirty = false; // changed since it was read or written
 
-    // False when the text is not well-formed XML with a root element.
-    bool Parse(std::string_view data);
+    // False when the text is not well-formed XML with a root element, or has more elements than
+    // kMaxXmlElements. A fragment (pugi::parse_fragment in `extraFlags`) needs no root element;
+    // its encoding is the one given.
+    bool Parse(std::string_view data, unsigned extraFlags = 0,
+               pugi::xml_encoding textEncoding = pugi::encoding_auto);
     // The part in its own encoding, without any added layout.
-    std::string Serialize() const;
+    std::string Serialize(unsigned extraFormat = 0) const;
 };
+
+// At most `most` elements could start in the text: it holds at most that many "<".
+bool MayHoldMoreElements(std::string_view text, std::size_t most);
 
 // An element or attribute name without its namespace prefix ("x:row" gives "row").
 std::string_view LocalName(const char* name);

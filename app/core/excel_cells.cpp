@@ -50,11 +50,16 @@ constexpr std::pair<const char*, int> kExtraFieldNames[] = {{"System Date", DF_S
 } // namespace
 
 std::string OffsetCellAddress(const std::string& address, bool alongRows) {
+    return OffsetCellAddress(address, alongRows, 1);
+}
+
+std::string OffsetCellAddress(const std::string& address, bool alongRows, long steps) {
     SplitAddress split = Split(address);
     if (alongRows)
-        split.row = std::min(kRowLimit, split.row + 1);
+        split.row = std::min(kRowLimit, split.row + steps);
     else
-        split.column = NextColumn(std::move(split.column));
+        for (long i = 0; i < steps; ++i)
+            split.column = NextColumn(std::move(split.column));
     return split.column + std::to_string(split.row);
 }
 

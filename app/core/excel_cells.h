@@ -15,6 +15,8 @@ struct Device;
 // first digit among the first five characters; an address without one has row 0, so "B" gives
 // "B1" along rows.
 std::string OffsetCellAddress(const std::string& address, bool alongRows);
+// The address `steps` steps on.
+std::string OffsetCellAddress(const std::string& address, bool alongRows, long steps);
 
 // A start cell must begin with a capital letter: any other first byte (a lower-case letter too)
 // becomes B, so "c5" becomes "B5". Throws std::invalid_argument for an empty start cell.

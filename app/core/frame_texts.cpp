@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-std::string PortPaneText() {
+platform::MessageText PortPaneText() {
     if (g_DeviceList.size() != 1)
         return {};
     const Device& dev = *g_DeviceList.front();
@@ -13,8 +13,8 @@ std::string PortPaneText() {
         return dev.m_ipAddress.empty() ? std::string() : "Ethernet: " + dev.m_ipAddress + ":" + dev.m_tcpPort;
     if (dev.m_port.empty())
         return {};
-    return dev.m_port + ": " + dev.m_baudRate + ", " + dev.m_parity + ", " + dev.m_dataBits + ", " +
-           dev.m_stopBits + ", " + dev.m_flowControl;
+    return platform::MessageText::Path(dev.m_port) + ": " + dev.m_baudRate + ", " + dev.m_parity + ", " +
+           dev.m_dataBits + ", " + dev.m_stopBits + ", " + dev.m_flowControl;
 }
 
 std::string WithLogExtension(std::string path) {

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-std::string FormatScaleMessage(const Device* dev, const std::string& text) {
+platform::MessageText FormatScaleMessage(const Device* dev, const platform::MessageText& text) {
     return "Scale " + dev->m_name + ": " + text;
 }
 
@@ -28,8 +28,13 @@ std::string ScaleErrorText(int code) {
     }
 }
 
-std::optional<std::string> GrowScaleErrorText(const std::string& openText, const std::string& message) {
-    const auto lines = 1 + std::count(openText.begin(), openText.end(), '\n');
+std::optional<platform::MessageText> GrowScaleErrorText(const platform::MessageText& openText,
+                                                        const platform::MessageText& message) {
+    // The lines of the box's own text: a line break in a file's name is part of the name.
+    std::ptrdiff_t lines = 1;
+    for (const platform::MessageText::Part& part : openText.Parts())
+        if (!part.path)
+            lines += std::count(part.bytes.begin(), part.bytes.end(), '\n');
     if (lines <= 7)
         return openText + "\n" + message;
     if (lines == 8)

@@ -2,13 +2,15 @@
 // open error box grows by a line per error.
 #pragma once
 
+#include "platform/message_text.h"
+
 #include <optional>
 #include <string>
 
 struct Device;
 
 // "Scale %s: %s" with the scale's name and the text.
-std::string FormatScaleMessage(const Device* dev, const std::string& text);
+platform::MessageText FormatScaleMessage(const Device* dev, const platform::MessageText& text);
 // True when the text begins with "Scale " (capital S, one blank): a box about scales.
 bool IsScaleMessageText(const std::string& text);
 // The message of a WM_SCALE_STATUS code; "" for code 9 (the worker stopped as asked).
@@ -21,4 +23,5 @@ std::string DroppedReadingsText(unsigned count, bool withReason);
 // The text that replaces an open box's text when one more message arrives: a line is added up to
 // eight lines, then the "Too many scale errors" line ends it; nullopt means the message is dropped
 // and the box stays as it is.
-std::optional<std::string> GrowScaleErrorText(const std::string& openText, const std::string& message);
+std::optional<platform::MessageText> GrowScaleErrorText(const platform::MessageText& openText,
+                                                        const platform::MessageText& message);

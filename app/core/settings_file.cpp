@@ -7,7 +7,9 @@
 #include "platform/file_replace.h"
 #include "platform/program_path.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -18,6 +20,42 @@ namespace {
 // A line holds at most this many characters, its line feed included; the rest of a longer line is
 // read as a line of its own.
 constexpr std::size_t kMaxLineLength = 255;
+
+// The names of the file's keys, spelled once for reading and writing. The numbered keys are a
+// prefix and a number ("Macro7", "Format01").
+namespace keys {
+constexpr char kDeviceName[] = "DeviceName";
+constexpr char kDeviceActive[] = "DeviceActive";
+constexpr char kDeviceGettable[] = "DeviceGettable";
+constexpr char kCommPort[] = "CommPort";
+constexpr char kBaudRate[] = "BaudRate";
+constexpr char kDataBits[] = "DataBits";
+constexpr char kStopBit[] = "StopBit";
+constexpr char kParity[] = "Parity";
+constexpr char kFlowControl[] = "FlowControl";
+constexpr char kUseEthernet[] = "UseEthernet";
+constexpr char kEthernetAddress[] = "EthernetAddress";
+constexpr char kEthernetPort[] = "EthernetPort";
+constexpr char kModel[] = "Model";
+constexpr char kMode[] = "Mode";
+constexpr char kCommandInterval[] = "CommandInterval";
+constexpr char kOutMode[] = "OutMode";
+constexpr char kLogFile[] = "LogFile";
+constexpr char kDelay[] = "Delay";
+constexpr char kExcelVisibility[] = "ExcelVisibility";
+constexpr char kWeightConversion[] = "WeightConversion";
+constexpr char kSign[] = "Sign";
+constexpr char kCode[] = "Code";
+constexpr char kStartUp[] = "StartUp";
+constexpr char kExcel[] = "Excel";
+constexpr char kSheet[] = "Sheet";
+constexpr char kCell[] = "Cell";
+constexpr char kDisplay[] = "Display";
+constexpr char kMacro[] = "Macro"; // numbered
+constexpr char kFormat[] = "Format"; // numbered
+constexpr char kRounding[] = "Rounding"; // numbered
+constexpr char kField[] = "Field"; // numbered
+} // namespace keys
 
 // ---------------------------------------------------------------------------------------------
 // Reading
@@ -38,33 +76,33 @@ struct KeyRow {
 // The keys matched by their full name, in the order they are tried. The scale keys fill the scale
 // of the latest [Commode] section.
 const KeyRow kKeyRows[] = {
-    {"DeviceName", [](const ReadTargets& t) -> Target { return &t.dev->m_name; }},
-    {"DeviceActive", [](const ReadTargets& t) -> Target { return &t.dev->m_active; }},
-    {"DeviceGettable", [](const ReadTargets& t) -> Target { return &t.dev->m_gettable; }},
-    {"CommPort", [](const ReadTargets& t) -> Target { return &t.dev->m_port; }},
-    {"BaudRate", [](const ReadTargets& t) -> Target { return &t.dev->m_baudRate; }},
-    {"DataBits", [](const ReadTargets& t) -> Target { return &t.dev->m_dataBits; }},
-    {"StopBit", [](const ReadTargets& t) -> Target { return &t.dev->m_stopBits; }},
-    {"Parity", [](const ReadTargets& t) -> Target { return &t.dev->m_parity; }},
-    {"FlowControl", [](const ReadTargets& t) -> Target { return &t.dev->m_flowControl; }},
-    {"UseEthernet", [](const ReadTargets& t) -> Target { return &t.dev->m_useEthernet; }},
-    {"EthernetAddress", [](const ReadTargets& t) -> Target { return &t.dev->m_ipAddress; }},
-    {"EthernetPort", [](const ReadTargets& t) -> Target { return &t.dev->m_tcpPort; }},
-    {"Model", [](const ReadTargets&) -> Target { return &g_ModelName; }},
-    {"Mode", [](const ReadTargets&) -> Target { return &g_RunMode; }},
-    {"CommandInterval", [](const ReadTargets&) -> Target { return &g_CommandInterval; }},
-    {"OutMode", [](const ReadTargets&) -> Target { return &g_OutMode; }},
-    {"LogFile", [](const ReadTargets& t) -> Target { return &t.frame->m_logFile; }},
-    {"Delay", [](const ReadTargets&) -> Target { return &g_Delay; }},
-    {"ExcelVisibility", [](const ReadTargets&) -> Target { return &g_ExcelVisibility; }},
-    {"WeightConversion", [](const ReadTargets&) -> Target { return &g_WeightConversion; }},
-    {"Sign", [](const ReadTargets&) -> Target { return &g_FieldEnabled[DF_SIGN]; }},
-    {"Code", [](const ReadTargets&) -> Target { return &g_HotKeyCode; }},
-    {"StartUp", [](const ReadTargets&) -> Target { return &g_StartUp; }},
-    {"Excel", [](const ReadTargets&) -> Target { return &g_ExcelFile; }},
-    {"Sheet", [](const ReadTargets& t) -> Target { return t.sheetText; }},
-    {"Cell", [](const ReadTargets&) -> Target { return &g_ExcelCell; }},
-    {"Display", [](const ReadTargets&) -> Target { return &g_ExcelDisplay; }},
+    {keys::kDeviceName, [](const ReadTargets& t) -> Target { return &t.dev->m_name; }},
+    {keys::kDeviceActive, [](const ReadTargets& t) -> Target { return &t.dev->m_active; }},
+    {keys::kDeviceGettable, [](const ReadTargets& t) -> Target { return &t.dev->m_gettable; }},
+    {keys::kCommPort, [](const ReadTargets& t) -> Target { return &t.dev->m_port; }},
+    {keys::kBaudRate, [](const ReadTargets& t) -> Target { return &t.dev->m_baudRate; }},
+    {keys::kDataBits, [](const ReadTargets& t) -> Target { return &t.dev->m_dataBits; }},
+    {keys::kStopBit, [](const ReadTargets& t) -> Target { return &t.dev->m_stopBits; }},
+    {keys::kParity, [](const ReadTargets& t) -> Target { return &t.dev->m_parity; }},
+    {keys::kFlowControl, [](const ReadTargets& t) -> Target { return &t.dev->m_flowControl; }},
+    {keys::kUseEthernet, [](const ReadTargets& t) -> Target { return &t.dev->m_useEthernet; }},
+    {keys::kEthernetAddress, [](const ReadTargets& t) -> Target { return &t.dev->m_ipAddress; }},
+    {keys::kEthernetPort, [](const ReadTargets& t) -> Target { return &t.dev->m_tcpPort; }},
+    {keys::kModel, [](const ReadTargets&) -> Target { return &g_ModelName; }},
+    {keys::kMode, [](const ReadTargets&) -> Target { return &g_RunMode; }},
+    {keys::kCommandInterval, [](const ReadTargets&) -> Target { return &g_CommandInterval; }},
+    {keys::kOutMode, [](const ReadTargets&) -> Target { return &g_OutMode; }},
+    {keys::kLogFile, [](const ReadTargets& t) -> Target { return &t.frame->m_logFile; }},
+    {keys::kDelay, [](const ReadTargets&) -> Target { return &g_Delay; }},
+    {keys::kExcelVisibility, [](const ReadTargets&) -> Target { return &g_ExcelVisibility; }},
+    {keys::kWeightConversion, [](const ReadTargets&) -> Target { return &g_WeightConversion; }},
+    {keys::kSign, [](const ReadTargets&) -> Target { return &g_FieldEnabled[DF_SIGN]; }},
+    {keys::kCode, [](const ReadTargets&) -> Target { return &g_HotKeyCode; }},
+    {keys::kStartUp, [](const ReadTargets&) -> Target { return &g_StartUp; }},
+    {keys::kExcel, [](const ReadTargets&) -> Target { return &g_ExcelFile; }},
+    {keys::kSheet, [](const ReadTargets& t) -> Target { return t.sheetText; }},
+    {keys::kCell, [](const ReadTargets&) -> Target { return &g_ExcelCell; }},
+    {keys::kDisplay, [](const ReadTargets&) -> Target { return &g_ExcelDisplay; }},
 };
 
 // The lines of the file as a text-mode stream gives them to a reader with a 256-byte buffer: CR LF
@@ -187,19 +225,19 @@ void ApplyValueLine(const SplitLine& line, const ReadTargets& targets, ReadState
         return;
     }
     int n = 0;
-    if (ParseNumberedKey(key, "Macro", &n)) {
+    if (ParseNumberedKey(key, keys::kMacro, &n)) {
         if (n >= 1 && n <= kEndOfLineMacro) {
             g_Macros[n] = line.Value();
             state->macro32Seen |= n == 32;
             state->macro33Seen |= n == kEndOfLineMacro;
         }
-    } else if (ParseNumberedKey(key, "Format", &n)) {
+    } else if (ParseNumberedKey(key, keys::kFormat, &n)) {
         if (n >= 0 && n < kFieldCount && g_FieldHasFormat[n])
             g_FieldFormats[n].mask = line.Value();
-    } else if (ParseNumberedKey(key, "Rounding", &n)) {
+    } else if (ParseNumberedKey(key, keys::kRounding, &n)) {
         if (n >= 0 && n < kFieldCount && g_FieldHasFormat[n])
             g_FieldFormats[n].rounding = RoundingValue(line.Value());
-    } else if (ParseNumberedKey(key, "Field", &n)) {
+    } else if (ParseNumberedKey(key, keys::kField, &n)) {
         if (n >= 1 && n <= kOutputFieldCount)
             g_OutputFields[n - 1] = line.Value();
     }
@@ -308,18 +346,18 @@ private:
 
 void PutScale(TextWriter& w, const Device& dev) {
     w.Raw("[Commode]\n");
-    w.Put("DeviceName", dev.m_name);
-    w.Put("DeviceActive", dev.m_active);
-    w.Put("DeviceGettable", dev.m_gettable);
-    w.Put("CommPort", dev.m_port);
-    w.Put("BaudRate", dev.m_baudRate);
-    w.Put("DataBits", dev.m_dataBits);
-    w.Put("StopBit", dev.m_stopBits);
-    w.Put("Parity", dev.m_parity);
-    w.Put("FlowControl", dev.m_flowControl);
-    w.Put("UseEthernet", dev.m_useEthernet);
-    w.Put("EthernetAddress", dev.m_ipAddress);
-    w.Put("EthernetPort", dev.m_tcpPort);
+    w.Put(keys::kDeviceName, dev.m_name);
+    w.Put(keys::kDeviceActive, dev.m_active);
+    w.Put(keys::kDeviceGettable, dev.m_gettable);
+    w.Put(keys::kCommPort, dev.m_port);
+    w.Put(keys::kBaudRate, dev.m_baudRate);
+    w.Put(keys::kDataBits, dev.m_dataBits);
+    w.Put(keys::kStopBit, dev.m_stopBits);
+    w.Put(keys::kParity, dev.m_parity);
+    w.Put(keys::kFlowControl, dev.m_flowControl);
+    w.Put(keys::kUseEthernet, dev.m_useEthernet);
+    w.Put(keys::kEthernetAddress, dev.m_ipAddress);
+    w.Put(keys::kEthernetPort, dev.m_tcpPort);
     w.Raw("\n");
 }
 
@@ -335,42 +373,42 @@ std::string BuildText(const std::vector<const Device*>& scales, const FileValues
     for (const Device* dev : scales)
         PutScale(w, *dev);
     w.Raw("[Scale]\n");
-    w.Put("Model", v.model);
-    w.Put("Mode", v.runMode);
-    w.Put("CommandInterval", v.commandInterval);
+    w.Put(keys::kModel, v.model);
+    w.Put(keys::kMode, v.runMode);
+    w.Put(keys::kCommandInterval, v.commandInterval);
     w.Raw("\n[Output]\n");
-    w.Put("OutMode", v.outMode);
-    w.Put("LogFile", v.logFile);
-    w.Put("Delay", v.delay);
-    w.Put("ExcelVisibility", v.excelVisibility);
+    w.Put(keys::kOutMode, v.outMode);
+    w.Put(keys::kLogFile, v.logFile);
+    w.Put(keys::kDelay, v.delay);
+    w.Put(keys::kExcelVisibility, v.excelVisibility);
     w.Raw("\n[DataFormat]\n");
-    w.Put("WeightConversion", v.weightConversion);
-    w.Put("Sign", v.enabled[DF_SIGN]);
+    w.Put(keys::kWeightConversion, v.weightConversion);
+    w.Put(keys::kSign, v.enabled[DF_SIGN]);
     if (!newFile)
         w.Raw("\n");
     for (int n = 1; n <= DF_SCALE_NAME; ++n) {
-        w.Put(NumberedKey("Macro", n, false), v.macros[n]);
+        w.Put(NumberedKey(keys::kMacro, n, false), v.macros[n]);
         w.Put(g_DataFieldKeywords[n], v.enabled[n]);
     }
-    w.Put(NumberedKey("Macro", kEndOfLineMacro, false), v.macros[kEndOfLineMacro]);
+    w.Put(NumberedKey(keys::kMacro, kEndOfLineMacro, false), v.macros[kEndOfLineMacro]);
     for (int n = 0; n < kFieldCount; ++n) {
         if (!g_FieldHasFormat[n])
             continue;
-        w.Put(NumberedKey("Format", n, true), v.formats[n].mask);
-        w.Put(NumberedKey("Rounding", n, true), v.formats[n].rounding);
+        w.Put(NumberedKey(keys::kFormat, n, true), v.formats[n].mask);
+        w.Put(NumberedKey(keys::kRounding, n, true), v.formats[n].rounding);
     }
     if (!newFile)
         w.Raw("\n");
     w.Raw("[HotKey]\n");
-    w.Put("Code", v.hotKeyCode);
-    w.Put("StartUp", v.startUp);
+    w.Put(keys::kCode, v.hotKeyCode);
+    w.Put(keys::kStartUp, v.startUp);
     w.Raw("\n[ExcelSetting]\n");
-    w.Put("Excel", v.excelFile);
-    w.Put("Sheet", v.excelSheet);
-    w.Put("Cell", v.excelCell);
-    w.Put("Display", v.excelDisplay);
+    w.Put(keys::kExcel, v.excelFile);
+    w.Put(keys::kSheet, v.excelSheet);
+    w.Put(keys::kCell, v.excelCell);
+    w.Put(keys::kDisplay, v.excelDisplay);
     for (int n = 1; n <= kOutputFieldCount; ++n)
-        w.Put(NumberedKey("Field", n, false), v.outputFields[n - 1]);
+        w.Put(NumberedKey(keys::kField, n, false), v.outputFields[n - 1]);
     return w.Take();
 }
 
@@ -390,6 +428,16 @@ std::string WithCrLf(std::string_view text) {
 
 enum class LoadStatus { Read, Missing, Empty, Failed };
 
+// The number of scales the text would make: one per line that begins with "[Commode]".
+int CountScaleSections(std::string_view text) {
+    int count = 0;
+    LineReader reader(text);
+    std::string line;
+    while (reader.Next(&line))
+        count += line.starts_with("[Commode]") ? 1 : 0;
+    return count;
+}
+
 // Far more than any settings file holds; a larger file is not read.
 constexpr std::size_t kMaxSettingsBytes = 16 << 20;
 
@@ -403,6 +451,11 @@ LoadStatus LoadFile(const std::string& path, std::string* text, std::string* rea
         return read.error == ENOENT ? LoadStatus::Missing : LoadStatus::Failed;
     }
     *text = std::move(read.bytes);
+    if (CountScaleSections(*text) > kMaxScales) {
+        text->clear();
+        *reason = "it holds more than " + std::to_string(kMaxScales) + " scales, the most that Pondra keeps";
+        return LoadStatus::Failed;
+    }
     return text->empty() ? LoadStatus::Empty : LoadStatus::Read;
 }
 
@@ -417,7 +470,7 @@ std::string FolderOf(const std::string& path) {
 
 // The text of a failed save. The first line names the cause as the program always has; the rest
 // says where and why, and that nothing was lost.
-std::string SaveErrorText(const std::string& path, const platform::ReplaceResult& result) {
+platform::MessageText SaveErrorText(const std::string& path, const platform::ReplaceResult& result) {
     std::string cause;
     if (result.step == platform::ReplaceStep::Create && result.error == ENOENT)
         cause = "File not found";
@@ -428,17 +481,21 @@ std::string SaveErrorText(const std::string& path, const platform::ReplaceResult
     const char* what = result.step == platform::ReplaceStep::Create  ? "could not be created"
                        : result.step == platform::ReplaceStep::Write ? "could not be written"
                                                                      : "could not replace the old file";
-    return cause + "\nThe settings file " + path + " was not saved: the new file " + what + " (" +
-           SystemText(result.error) + ").\nThe previous settings file is unchanged.";
+    const platform::MessageText why = result.step == platform::ReplaceStep::Refused
+                                          ? result.refusal
+                                          : platform::MessageText(std::string("the new file ") + what + " (" +
+                                                                  SystemText(result.error) + ")");
+    return cause + "\nThe settings file " + platform::MessageText::Path(path) + " was not saved: " + why +
+           ".\nThe previous settings file is unchanged.";
 }
 
 } // namespace
 
 unsigned TimerInterval(const std::string& commandInterval) {
-    if (commandInterval.empty())
-        return 0;
-    // The timer takes unsigned milliseconds.
-    return static_cast<unsigned>(DecimalValue(commandInterval)) * 60000u;
+    // Computed in 64 bits: a hand-edited interval of 71583 minutes would wrap around in 32 and fire
+    // every 12.7 s. No interval is negative, and none is longer than the timer can hold.
+    const std::int64_t ms = std::int64_t{DecimalValue(commandInterval)} * 60000;
+    return static_cast<unsigned>(std::clamp<std::int64_t>(ms, 0, kMaxTimerIntervalMs));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -537,16 +594,17 @@ void ReadSettingsFileAt(const std::string& path, FrameSettings* frame, SettingsF
         text = BuildDefaultSettingsText();
         const platform::ReplaceResult result = platform::ReplaceFileContents(path, WithCrLf(text));
         if (!result.Ok())
-            ui->ShowSettingsError("The new settings file " + path + " could not be created (" +
-                                  SystemText(result.error) +
+            ui->ShowSettingsError("The new settings file " + platform::MessageText::Path(path) +
+                                  " could not be created (" + result.Reason() +
                                   ").\nPondra runs with the default settings; they are saved when the "
                                   "folder " +
-                                  FolderOf(path) + " can be written.");
+                                  platform::MessageText::Path(FolderOf(path)) + " can be written.");
         break;
     }
     case LoadStatus::Failed:
         // The file is there but cannot be read: leave it alone, so that nothing in it is lost.
-        ui->ShowSettingsError("The settings file " + path + " cannot be read (" + reason +
+        ui->ShowSettingsError("The settings file " + platform::MessageText::Path(path) + " cannot be read (" +
+                              reason +
                               ").\nPondra runs with the default settings. Saving the settings will "
                               "replace the file.");
         text = BuildDefaultSettingsText();

@@ -7,6 +7,9 @@
 // beside the old one and renames it into place, so a save that fails leaves the old file intact.
 #pragma once
 
+#include "platform/message_text.h"
+
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -21,9 +24,9 @@ class SettingsFileUi {
 public:
     virtual ~SettingsFileUi() = default;
     // An OK box with the text as it stands (kSettingsFileCreatedText when the file was missing).
-    virtual void ShowSettingsNotice(const std::string& text) = 0;
+    virtual void ShowSettingsNotice(const platform::MessageText& text) = 0;
     // An OK box titled "Error".
-    virtual void ShowSettingsError(const std::string& text) = 0;
+    virtual void ShowSettingsError(const platform::MessageText& text) = 0;
 };
 
 inline constexpr const char* kSettingsFileName = "Pondra.ini";
@@ -33,7 +36,10 @@ inline constexpr const char* kSettingsFileCreatedText =
 inline constexpr const char* kSettingsSavedText = "All settings are saved"; // status bar, after a save
 inline constexpr const char* kSettingsErrorTitle = "Error";
 
-// The Get timer's period in milliseconds for a command interval in minutes; 0 (no timer) for "".
+// The longest period the Get timer holds (it takes an int of milliseconds): about 24.8 days.
+inline constexpr unsigned kMaxTimerIntervalMs = std::numeric_limits<int>::max();
+// The Get timer's period in milliseconds for a command interval in minutes; 0 (no timer) for "" and
+// for an interval that is not above 0. A longer interval than the timer holds gets its longest period.
 unsigned TimerInterval(const std::string& commandInterval);
 
 // Sets g_SettingsFolder to the folder of the running executable ("." when it cannot be found).

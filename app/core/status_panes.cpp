@@ -2,19 +2,20 @@
 
 #include <algorithm>
 
-std::vector<int> StatusPaneWidths(int barWidth, int messageWidth, const std::vector<StatusPaneSpan>& panes) {
-    std::vector<int> widths;
+StatusPaneLayout LayOutStatusPanes(int barWidth, int messageWidth, const std::vector<StatusPaneSpan>& panes) {
+    StatusPaneLayout layout;
     int total = 0;
     int highest = 0;
     for (const StatusPaneSpan& pane : panes) {
-        widths.push_back(pane.natural);
+        layout.widths.push_back(pane.natural);
         total += pane.natural;
         highest = std::max(highest, pane.natural);
     }
-    const int lacking = messageWidth - (barWidth - total);
-    if (messageWidth <= 0 || lacking <= 0)
-        return widths;
-    // The highest cap that frees what the message lacks (or all there is to free): panes wider than
+    layout.messageAbove = messageWidth > 0 && messageWidth > barWidth - total;
+    const int lacking = total - barWidth;
+    if (lacking <= 0)
+        return layout;
+    // The highest cap that frees what the panes lack (or all there is to free): panes wider than
     // the cap are cut to it, never below their minimum.
     const auto freedBelow = [&](int cap) {
         int freed = 0;
@@ -26,6 +27,6 @@ std::vector<int> StatusPaneWidths(int barWidth, int messageWidth, const std::vec
     while (cap > 0 && freedBelow(cap) < lacking)
         --cap;
     for (std::size_t i = 0; i < panes.size(); ++i)
-        widths[i] = std::min(panes[i].natural, std::max(cap, panes[i].minimum));
-    return widths;
+        layout.widths[i] = std::min(panes[i].natural, std::max(cap, panes[i].minimum));
+    return layout;
 }

@@ -37,7 +37,8 @@ void FrameExcelOutput::StopAll() {
         m_stopAll();
 }
 
-bool FrameExcelOutput::ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) {
+bool FrameExcelOutput::ShowExcelBox(const platform::MessageText& text, const std::string& caption,
+                                    ExcelBox box) {
     for (const BoxLook& look : kBoxLooks)
         if (look.box == box)
             return PondraMessageBox(text, look.style, look.ownedByFrame ? m_frame : nullptr, caption) ==

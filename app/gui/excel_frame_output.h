@@ -21,14 +21,16 @@ public:
         m_output.WriteExcelCell(cell, value);
     }
     bool CloseExcel() { return m_output.CloseExcel(); }
-    // Not null once a start got as far as the spreadsheet application; the close handler closes
-    // the spreadsheet only then.
+    void SetJournalFolder(const std::string& folder) { m_output.SetJournalFolder(folder); }
+    void RecoverUnsavedReadings() { m_output.RecoverUnsavedReadings(); }
+    void SaveBeforeTheEnd() { m_output.SaveBeforeTheEnd(); }
+    // Not null once a start got as far as the spreadsheet application.
     const void* LastDispatch() const { return m_output.LastDispatch(); }
     bool IsOpen() const { return m_output.IsOpen(); }
 
 private:
     void StopAll() override;
-    bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override;
+    bool ShowExcelBox(const platform::MessageText& text, const std::string& caption, ExcelBox box) override;
     std::string CurrentDateTimeText() override;
     void BeginBusy(const std::string& status) override;
     void EndBusy() override;

@@ -27,11 +27,6 @@ void FrameNotifier::SetTarget(wxEvtHandler* target) {
     }
 }
 
-bool FrameNotifier::HasTarget() const {
-    std::lock_guard lock(m_mutex);
-    return m_target != nullptr;
-}
-
 void FrameNotifier::PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     // The lock keeps the window from being detached (and destroyed) while the event is queued.
     std::lock_guard lock(m_mutex);

@@ -43,7 +43,6 @@ public:
     // The window that receives the events; nullptr detaches it (its pending boxes are completed so
     // that no worker waits for a window that no longer exists).
     void SetTarget(wxEvtHandler* target);
-    bool HasTarget() const;
 
     void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void ShowMessageBoxAndWait(const std::string& text) override;

@@ -109,6 +109,7 @@ bool CMainFrame::Create(wxDocManager* manager, const std::string& settingsPath) 
     ReadSettings(settingsPath);
     SetModelCode(g_ModelName);
     UpdateStatusPanes();
+    RecoverUnsavedReadings();
     return true;
 }
 
@@ -166,11 +167,11 @@ void CMainFrame::ReadSettings(const std::string& settingsPath) {
         ReadSettingsFileAt(settingsPath, &m_settings, this);
 }
 
-void CMainFrame::ShowSettingsNotice(const std::string& text) {
+void CMainFrame::ShowSettingsNotice(const platform::MessageText& text) {
     PondraMessageBox(text, wxOK | wxICON_EXCLAMATION, this);
 }
 
-void CMainFrame::ShowSettingsError(const std::string& text) {
+void CMainFrame::ShowSettingsError(const platform::MessageText& text) {
     PondraMessageBox(text, wxOK | wxICON_ERROR, this, kSettingsErrorTitle);
 }
 
@@ -188,9 +189,9 @@ CPondraView* CMainFrame::GetView() const {
     return doc ? dynamic_cast<CPondraView*>(doc->GetFirstView()) : nullptr;
 }
 
-void CMainFrame::SetPaneTextFit(int pane, const std::string& text) {
+void CMainFrame::SetPaneTextFit(int pane, const platform::MessageText& text) {
     if (auto* status = static_cast<StatusPaneBar*>(GetStatusBar()); status && pane > kPaneMessage)
-        status->SetPaneText(pane, FromBytes(text));
+        status->SetPaneText(pane, FromMessage(text));
 }
 
 std::string CMainFrame::GetPaneText(int pane) const {
@@ -330,9 +331,9 @@ void CMainFrame::SetLogFileChoice(const std::string& chosen) {
         std::fclose(opened.file);
         return;
     }
-    std::string text = "Cannot create data log file";
+    platform::MessageText text = "Cannot create data log file";
     if (!opened.notAFile.empty())
-        text += "\n" + path + ": " + opened.Reason() + ".";
+        text += "\n" + platform::MessageText::Path(path) + ": " + opened.Reason() + ".";
     PondraMessageBox(text, wxOK | wxICON_EXCLAMATION, this);
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/core/settings_file.h"
 #include "comms/notify.h"
+#include "platform/message_text.h"
 #include "platform/x11_hotkey.h"
 #include "platform/x11_keyboard.h"
 
@@ -52,7 +53,7 @@ public:
     CPondraView* GetView() const;
 
     // Sizes a status pane to its text and sets the text.
-    void SetPaneTextFit(int pane, const std::string& text);
+    void SetPaneTextFit(int pane, const platform::MessageText& text);
     // Brings every live pane up to date with the settings (run on idle).
     void UpdateStatusPanes();
     std::string GetPaneText(int pane) const;
@@ -79,6 +80,9 @@ public:
     void StartScale(Device* dev, bool first);
     void StopScale(Device* dev);
     void StopAll();
+    // Stops the scale (every scale when null) and waits, a few seconds at most, for the workers so
+    // told to end: the settings they read while they run may then change.
+    void StopForSettingChange(Device* dev = nullptr);
     // True when a scale other than `dev` (any scale when null) is active, not stopping and has a worker.
     bool IsOtherScaleRunning(const Device* dev) const;
     // Wakes the command engines of the scales chosen for Get.
@@ -87,8 +91,8 @@ public:
     void RecomputeTimerInterval();
     bool IsGetTimerRunning() const;
     // Shows a message about scales; while such a box is open the message is added to it instead.
-    void ShowScaleMessage(const std::string& message, ScaleBoxKind kind);
-    // The text of the open scale message box, "" when none is open.
+    void ShowScaleMessage(const platform::MessageText& message, ScaleBoxKind kind);
+    // The text of the open scale message box as it shows it, in UTF-8; "" when none is open.
     std::string GetOpenScaleBoxText() const;
     // Types the line into the focused window (output mode "Link"): whole, into the window that has
     // the focus at its first key, or not at all; the user is told of a reading that was not typed
@@ -100,6 +104,10 @@ public:
     bool CloseExcel();
     void WriteReadingToExcel(Device* dev);
     void WriteExcelCell(const std::string& cell, const std::string& value);
+    // The program is being ended by the system and cannot ask: the workbook of the transfer is
+    // saved at once. `viewUsable` is false once the display has gone: then the readings that the
+    // window has not yet taken stay where they are.
+    void SaveWorkbookBeforeTheEnd(bool viewUsable);
 
 private:
     // Creation steps.
@@ -107,10 +115,12 @@ private:
     wxStatusBar* OnCreateStatusBar(int number, long style, wxWindowID id, const wxString& name) override;
     void MoveToStoredPlacement();
     void ReadSettings(const std::string& settingsPath);
+    // Puts the readings that an earlier run left unsaved into their workbooks.
+    void RecoverUnsavedReadings();
 
     // SettingsFileUi
-    void ShowSettingsNotice(const std::string& text) override;
-    void ShowSettingsError(const std::string& text) override;
+    void ShowSettingsNotice(const platform::MessageText& text) override;
+    void ShowSettingsError(const platform::MessageText& text) override;
 
     // Commands.
     void OnSaveSetting(wxCommandEvent& event);
@@ -159,11 +169,17 @@ private:
     bool DeliverQueuedReadings(Device* dev, std::size_t most);
     // Tells the user, in the status bar and in the view's text to come, that readings were dropped.
     void ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown);
+    // Appends the reading to the data log. Returns what the view shows after the reading when the
+    // log did not take it as usual ("" when it did); the status bar shows it too.
+    std::string LogReading(const std::string& text);
     void ShowText(const ShownText& shown);
     // Delivers every reading that a worker has announced and the window not yet taken, so that the
     // end of a transfer closes the data log or the workbook only after them.
     void DeliverAnnouncedReadings();
     void OnScaleError(std::uintptr_t wParam, std::intptr_t lParam);
+    // Opens the scale's link for the start, with the busy pointer and the scale's name in the status
+    // bar while it waits.
+    platform::MessageText OpenLinkShowingProgress(Device* dev);
     void OnTransferStart(wxCommandEvent& event);
     void OnTransferStop(wxCommandEvent& event);
     void OnTransferGet(wxCommandEvent& event);

@@ -3,10 +3,29 @@
 #include "app/gui/excel_frame_output.h"
 #include "app/gui/main_frame.h"
 
+#include <filesystem>
+
 FrameExcelOutput& CMainFrame::Excel() {
-    if (!m_excel)
+    if (!m_excel) {
         m_excel = std::make_shared<FrameExcelOutput>(this, [this] { StopAll(); });
+        // A transfer's readings are kept beside the settings file until its workbook is saved.
+        const std::string settings = m_settingsPath.empty() ? SettingsFilePath() : m_settingsPath;
+        const std::string folder = std::filesystem::path(settings).parent_path().string();
+        m_excel->SetJournalFolder(folder.empty() ? "." : folder);
+    }
     return *m_excel;
+}
+
+void CMainFrame::RecoverUnsavedReadings() {
+    Excel().RecoverUnsavedReadings();
+}
+
+void CMainFrame::SaveWorkbookBeforeTheEnd(bool viewUsable) {
+    if (!m_excel)
+        return;
+    if (viewUsable)
+        DeliverAnnouncedReadings();
+    m_excel->SaveBeforeTheEnd();
 }
 
 bool CMainFrame::StartExcel() {

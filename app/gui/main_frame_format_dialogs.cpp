@@ -10,7 +10,7 @@
 
 void CMainFrame::OnFieldSelect(wxCommandEvent&) {
     // The workers read the field formats while they run, so none runs while they change.
-    StopAll();
+    StopForSettingChange();
     Refresh();
     CDataDlg dialog;
     dialog.ShowModal();
@@ -19,11 +19,13 @@ void CMainFrame::OnFieldSelect(wxCommandEvent&) {
 void CMainFrame::OnOutputMode(wxCommandEvent&) {
     Refresh();
     COutputMode dialog;
+    dialog.SetStopScales([this] { StopForSettingChange(); });
     if (dialog.ShowModal() != wxID_CANCEL) {
         StopAll();
     } else if (g_OutMode == "Excel" && g_ExcelFile == "0") {
         PondraMessageBox("Output ExcelFile is not specified, Output set to Test mode.",
                          wxOK | wxICON_EXCLAMATION, this);
+        StopForSettingChange();
         g_OutMode = "Test";
     }
 }

@@ -11,6 +11,7 @@
 void CMainFrame::OnScaleSetting(wxCommandEvent&) {
     Refresh();
     CScaleSet dialog;
+    dialog.SetStopScales([this] { StopForSettingChange(); });
     if (dialog.ShowModal() != wxID_CANCEL)
         StopAll();
     // The interval may have been written even by a cancelled dialog.
@@ -20,6 +21,7 @@ void CMainFrame::OnScaleSetting(wxCommandEvent&) {
 void CMainFrame::OnPortSetting(wxCommandEvent&) {
     Refresh();
     CPortDlg dialog;
+    dialog.SetStopScale([this](Device* dev) { StopForSettingChange(dev); });
     const int result = dialog.ShowModal();
     // Only the scale shown last had its connection changed by OK; the others go on.
     const int index = dialog.GetCurrentIndex();

@@ -18,6 +18,7 @@
 #include "platform/virtual_keys.h"
 
 #include <wx/app.h>
+#include <wx/statusbr.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
@@ -25,10 +26,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 
 namespace {
 
 constexpr int kMaxStartFailures = 9;
+// The longest wait for stopped workers to end before a setting they read changes.
+constexpr auto kSettingChangeWait = std::chrono::seconds(2);
 // How soon a reading that could not start, or a Get whose turn has not come, is tried again.
 constexpr int kTypingRetryMs = 50;
 constexpr char kScaleStopped[] = "the scale was stopped";
@@ -99,6 +103,23 @@ bool CMainFrame::IsGetTimerRunning() const {
     return m_getTimer.IsRunning();
 }
 
+platform::MessageText CMainFrame::OpenLinkShowingProgress(Device* dev) {
+    // Opening waits on this thread (a second for a TCP scale that does not answer, two for a
+    // missing serial port): meanwhile the pointer is busy and the status bar names the scale.
+    wxBusyCursor busy;
+    wxStatusBar* status = GetStatusBar();
+    const wxString before = status ? status->GetStatusText(kPaneMessage) : wxString();
+    const wxString progress = FromBytes("Connecting to " + dev->m_name + "...");
+    if (status) {
+        status->SetStatusText(progress, kPaneMessage);
+        status->Update(); // painted now: no event is handled until the link is open
+    }
+    platform::MessageText error = OpenDeviceLink(dev);
+    if (status && status->GetStatusText(kPaneMessage) == progress)
+        status->SetStatusText(before, kPaneMessage);
+    return error;
+}
+
 void CMainFrame::StartTransfer() {
     const std::string text = CheckSettings();
     if (!text.empty()) {
@@ -108,12 +129,12 @@ void CMainFrame::StartTransfer() {
     }
     bool running = IsOtherScaleRunning(nullptr);
     int failures = 0;
-    std::string report;
+    platform::MessageText report;
     for (const auto& entry : g_DeviceList) {
         Device* dev = entry.get();
         if (!dev->m_active || dev->m_deleted || dev->m_stopping || HasWorker(dev))
             continue;
-        const std::string error = OpenDeviceLink(dev);
+        const platform::MessageText error = OpenLinkShowingProgress(dev);
         if (error.empty()) {
             StartScale(dev, !running);
             running = true;
@@ -153,7 +174,7 @@ void CMainFrame::StartScale(Device* dev, bool first) {
         dev->m_worker = std::make_unique<platform::WorkerThread>();
     }
     if (first && g_OutMode == "Log") {
-        const std::string error = g_LogFile.Open(m_settings.m_logFile);
+        const platform::MessageText error = g_LogFile.Open(m_settings.m_logFile);
         if (!error.empty())
             PondraMessageBox(error, wxOK | wxICON_EXCLAMATION, this);
     }
@@ -197,6 +218,27 @@ void CMainFrame::StopAll() {
     CloseOutputsOnExit();
 }
 
+void CMainFrame::StopForSettingChange(Device* dev) {
+    if (dev && !HasWorker(dev))
+        return;
+    if (dev)
+        StopScale(dev);
+    else
+        StopAll();
+    // A worker told to stop finishes the frame in hand first, and ends within moments as its link is
+    // closed. The wait is bounded all the same: one that waits for a message box from this thread
+    // cannot end before it.
+    const auto deadline = std::chrono::steady_clock::now() + kSettingChangeWait;
+    for (const auto& entry : g_DeviceList) {
+        Device* told = entry.get();
+        if (dev && told != dev)
+            continue;
+        while (HasWorker(told) && !told->m_worker->HasEnded() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        PollWorker(told);
+    }
+}
+
 // What the end of a transfer closes: the spreadsheet and the data log file. Whatever the output
 // mode is now: a workbook holding this transfer's readings is offered for saving also when the
 // mode or the workbook was changed since the transfer started.
@@ -204,8 +246,14 @@ void CMainFrame::CloseOutputsOnExit() {
     DeliverAnnouncedReadings();
     if (m_excel && !CloseExcel())
         PondraMessageBox("Error closing Excel", wxOK | wxICON_EXCLAMATION, this);
-    if (g_LogFile.IsOpen())
-        g_LogFile.Close();
+    if (g_LogFile.IsOpen()) {
+        const std::string path = g_LogFile.Path();
+        const platform::MessageText note = LogCloseNote(path, g_LogFile.Close());
+        if (!note.empty()) {
+            SetStatusText(FromMessage(note.FirstLine()), kPaneMessage);
+            ShowText({note.Bytes() + "\r\n", true});
+        }
+    }
 }
 
 void CMainFrame::CloseAllDevices() {
@@ -339,8 +387,17 @@ bool CMainFrame::DeliverQueuedReadings(Device* dev, std::size_t most) {
 }
 
 void CMainFrame::ReportDroppedReadings(Device* dev, unsigned count, ShownText* shown) {
-    SetStatusText(FromBytes(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
-    shown->AddLine(FormatScaleMessage(dev, DroppedReadingsText(count, true)));
+    SetStatusText(FromMessage(FormatScaleMessage(dev, DroppedReadingsText(count, false))), kPaneMessage);
+    shown->AddLine(FormatScaleMessage(dev, DroppedReadingsText(count, true)).Bytes());
+}
+
+std::string CMainFrame::LogReading(const std::string& text) {
+    const platform::MessageText note = LogWriteNote(g_LogFile.Path(), g_LogFile.WriteReading(text));
+    if (note.empty())
+        return "";
+    SetStatusText(FromMessage(note.LastLine()), kPaneMessage);
+    // On a line of its own, right below the reading it is about, as the view's bytes.
+    return (text.empty() || text.back() == '\n' ? "" : "\r\n") + note.Bytes() + "\r\n";
 }
 
 void CMainFrame::ShowText(const ShownText& shown) {
@@ -367,7 +424,7 @@ std::string CMainFrame::DeliverReading(Device* dev) {
     } else if (g_LogFile.IsOpen()) {
         // The output the transfer opened: a reading that comes after the output mode was changed,
         // just before the transfer stops, still goes where the others went.
-        g_LogFile.WriteReading(text);
+        text += LogReading(text);
     } else if (HoldsWorkbook()) {
         WriteReadingToExcel(dev);
     }
@@ -385,12 +442,12 @@ void CMainFrame::OnScaleError(std::uintptr_t wParam, std::intptr_t code) {
         CloseDevice(dev);
         return;
     }
-    const std::string message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
+    const platform::MessageText message = FormatScaleMessage(dev, ScaleErrorText(static_cast<int>(code)));
     dev->m_sessionState = kSessionError;
     ShowScaleMessage(message, ScaleBoxKind::kScaleError);
 }
 
-void CMainFrame::ShowScaleMessage(const std::string& message, ScaleBoxKind kind) {
+void CMainFrame::ShowScaleMessage(const platform::MessageText& message, ScaleBoxKind kind) {
     // A window on its way out shows nothing: the box would be destroyed with it while still open.
     if (IsBeingDeleted() || wxPendingDelete.Member(this))
         return;
@@ -406,7 +463,7 @@ void CMainFrame::ShowScaleMessage(const std::string& message, ScaleBoxKind kind)
 }
 
 std::string CMainFrame::GetOpenScaleBoxText() const {
-    return m_scaleBox ? m_scaleBox->GetText() : std::string();
+    return m_scaleBox ? FromMessage(m_scaleBox->GetText()).utf8_string() : std::string();
 }
 
 void CMainFrame::SendKeystrokes(std::string line) {
@@ -517,9 +574,11 @@ void CMainFrame::TypeLine(Device* dev, const std::string& line) {
 
 void CMainFrame::ShowReadingHeld() {
     const bool own = m_keyboard.LastFailure() == platform::X11Keyboard::Failure::kOwnWindow;
-    const std::string text = FormatScaleMessage(
-        m_heldReading->dev,
-        "Reading held: " + (own ? "Pondra's window has the keyboard focus" : m_keyboard.FailureText()));
+    const std::string text =
+        FormatScaleMessage(m_heldReading->dev,
+                           "Reading held: " +
+                               (own ? "Pondra's window has the keyboard focus" : m_keyboard.FailureText()))
+            .Bytes();
     const std::string shown = GetPaneText(kPaneMessage);
     if (shown == text)
         return;
@@ -559,7 +618,7 @@ void CMainFrame::ReportReadingsNotTyped() {
 
 void CMainFrame::ReportUntypedReading(Device* dev, const std::string& line, std::size_t typed,
                                       const std::string& reason, ShownText* shown) {
-    const std::string text = FormatScaleMessage(dev, UntypedReadingText(line, typed, reason));
-    SetStatusText(FromBytes(text), kPaneMessage);
-    shown->AddLine(text);
+    const platform::MessageText text = FormatScaleMessage(dev, UntypedReadingText(line, typed, reason));
+    SetStatusText(FromMessage(text), kPaneMessage);
+    shown->AddLine(text.Bytes());
 }

@@ -4,6 +4,9 @@
 #include "app/gui/pondra_doc.h"
 #include "comms/settings.h"
 #include "dialogs/about_dialog.h"
+#include "platform/x11_display_end.h"
+
+#include <csignal>
 
 #include <wx/cmdline.h>
 #include <wx/config.h>
@@ -95,7 +98,25 @@ bool CPondraApp::OnCmdLineParsed(wxCmdLineParser& parser) {
 }
 
 bool CPondraApp::OnInit() {
-    return wxApp::OnInit() && InitInstance();
+    if (!wxApp::OnInit() || !InitInstance())
+        return false;
+    // Ended by the system (the desktop session ends, or the program is told to stop), Pondra cannot
+    // ask whether to save: it saves the workbook of the transfer at once, then ends as it was told.
+    for (const int signal : {SIGTERM, SIGHUP})
+        SetSignalHandler(signal, &CPondraApp::OnEndSignal);
+    platform::RunBeforeDisplayEnds([] {
+        if (CMainFrame* frame = wxGetApp().GetMainFrame())
+            frame->SaveWorkbookBeforeTheEnd(false);
+    });
+    return true;
+}
+
+// Runs from the event loop, not inside the signal's handler.
+void CPondraApp::OnEndSignal(int signal) {
+    if (CMainFrame* frame = wxGetApp().GetMainFrame())
+        frame->SaveWorkbookBeforeTheEnd(true);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
 }
 
 int CPondraApp::OnExit() {

@@ -58,6 +58,7 @@ public:
 
 private:
     void OnAppAbout(wxCommandEvent& event);
+    static void OnEndSignal(int signal);
 
     std::unique_ptr<CPondraDocManager> m_docManager;
     wxString m_startDocument;

@@ -131,13 +131,28 @@ void CPondraView::InsertText(std::string text, bool ownLine) {
         if (end != std::string::npos && end + 1 < text.size())
             text.erase(0, end + 1);
     }
-    if (ownLine) {
-        long from = 0, to = 0, column = 0, line = 0;
-        m_edit->GetSelection(&from, &to);
-        if (m_edit->PositionToXY(from, &column, &line) && column > 0)
+    long from = 0, to = 0, column = 0, line = 0;
+    m_edit->GetSelection(&from, &to);
+    const long end = m_edit->GetLastPosition();
+    m_edit->PositionToXY(from, &column, &line);
+    if (from == to && from == end) {
+        // The usual case: the caret follows the text, and so does the new text.
+        if (ownLine && column > 0)
             text.insert(0, "\r\n");
+        m_edit->WriteText(FromBytes(text));
+        return;
     }
+    // Elsewhere the text goes at the start of the line where the caret or the selection begins: it
+    // neither splits that line nor replaces the selection, and ends in a line end of its own, so that
+    // the line stays whole. The caret or the selection moves on with its text, so that the next
+    // text comes after this one.
+    const long at = column > 0 ? m_edit->XYToPosition(0, line) : from;
+    if (text.back() != '\n')
+        text += "\r\n";
+    m_edit->SetInsertionPoint(at);
     m_edit->WriteText(FromBytes(text));
+    const long moved = m_edit->GetLastPosition() - end;
+    m_edit->SetSelection(from + moved, to + moved);
 }
 
 long CPondraView::MakeRoom(long incoming) {

@@ -46,7 +46,9 @@ public:
     void SetText(const std::string& text);
     // Appends text at the end and scrolls to it, whatever the caret position.
     void AppendText(const std::string& text);
-    // Puts text where the caret is, replacing the selection, as typing would. When the view would
+    // Puts text where the caret is, without splitting a line or replacing the selection: at the end
+    // when the caret is there, else at the start of the line where the caret or the selection begins
+    // (ended by a line end), and the caret or the selection stays on its text. When the view would
     // then hold more than kViewTextLimit characters, whole lines leave its top first. With
     // `ownLine` the text starts a line of its own: a line end goes first when the caret is not at
     // the start of a line.

@@ -2,6 +2,8 @@
 // (see GrowScaleErrorText), so the user sees one box however many scales fail.
 #pragma once
 
+#include "platform/message_text.h"
+
 #include <string>
 #include <wx/dialog.h>
 
@@ -16,13 +18,13 @@ enum class ScaleBoxKind { kStartReport, kScaleError };
 
 class CScaleMessageBox : public wxDialog {
 public:
-    CScaleMessageBox(wxWindow* parent, const std::string& text, ScaleBoxKind kind);
-    const std::string& GetText() const { return m_text; }
-    void SetText(const std::string& text, ScaleBoxKind kind);
+    CScaleMessageBox(wxWindow* parent, const platform::MessageText& text, ScaleBoxKind kind);
+    const platform::MessageText& GetText() const { return m_text; }
+    void SetText(const platform::MessageText& text, ScaleBoxKind kind);
     bool OffersCancel() const;
 
 private:
-    std::string m_text;
+    platform::MessageText m_text;
     wxStaticBitmap* m_icon = nullptr;
     wxStaticText* m_label = nullptr;
     wxButton* m_cancel = nullptr;

@@ -11,10 +11,11 @@ MessageBoxHook& Hook() {
 }
 } // namespace
 
-int PondraMessageBox(const std::string& text, long style, wxWindow* parent, const std::string& caption) {
+int PondraMessageBox(const platform::MessageText& text, long style, wxWindow* parent,
+                     const std::string& caption) {
     if (Hook())
-        return Hook()(text, caption, style);
-    return wxMessageBox(FromBytes(text), FromBytes(caption), style, parent);
+        return Hook()(FromMessage(text).utf8_string(), caption, style);
+    return wxMessageBox(FromMessage(text), FromBytes(caption), style, parent);
 }
 
 int PondraWideMessageBox(const wxString& text, long style, wxWindow* parent) {

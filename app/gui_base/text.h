@@ -2,6 +2,8 @@
 // that no byte is lost or changed. File paths are the exception: they keep the file system's bytes.
 #pragma once
 
+#include "platform/message_text.h"
+
 #include <string>
 #include <wx/strconv.h>
 #include <wx/string.h>
@@ -41,4 +43,12 @@ inline wxString PathFromBytes(const std::string& bytes) {
 inline std::string PathToBytes(const wxString& path) {
     const wxScopedCharBuffer buffer = path.mb_str(*wxConvFileName);
     return std::string(buffer.data(), buffer.length());
+}
+
+// A message as the window shows it: the program's text as ISO-8859-1, each path as its file name.
+inline wxString FromMessage(const platform::MessageText& text) {
+    wxString shown;
+    for (const platform::MessageText::Part& part : text.Parts())
+        shown += part.path ? PathFromBytes(part.bytes) : FromBytes(part.bytes);
+    return shown;
 }

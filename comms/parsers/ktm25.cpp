@@ -1,6 +1,7 @@
 #include "comms/parsers/ktm25.h"
 
 #include "comms/formatter.h"
+#include "comms/parsers/frame_reading.h"
 #include "comms/session.h"
 
 #include <array>
@@ -89,6 +90,10 @@ std::string WeightText(const Record& rec, std::string_view data, bool negative) 
     return text;
 }
 
+bool IsWeight(const Record& rec) {
+    return rec.store == Store::SignedWeight || rec.store == Store::UnsignedWeight;
+}
+
 std::string RecordText(const Record& rec, std::string_view data, bool negative) {
     switch (rec.store) {
     case Store::SignedWeight:
@@ -133,6 +138,7 @@ void ParseKtM25Frame(char* line, Device* dev) {
     line[n - 2] = '\0';
     const std::string_view body(line, n - 2);
 
+    FrameReading frame(dev);
     // The status record's first character marks a negative weight when bits 0x04 and 0x08 are both
     // set; it applies to the signed weights that follow it in the same frame.
     bool negative = false;
@@ -147,12 +153,18 @@ void ParseKtM25Frame(char* line, Device* dev) {
         const std::string_view data = piece.substr(2);
         if (code == kStatusCode) {
             const std::string status = Piece(data, 0, kStatusLength);
-            SetReadingField(dev, DF_STATUS, status);
+            frame.StoreText(DF_STATUS, status);
             negative = (static_cast<unsigned char>(status[0]) & 0x0C) == 0x0C;
             continue;
         }
-        if (const Record* rec = FindRecord(code))
-            SetReadingField(dev, rec->field, RecordText(*rec, data, negative));
+        if (const Record* rec = FindRecord(code)) {
+            const std::string text = RecordText(*rec, data, negative);
+            if (IsWeight(*rec))
+                frame.StoreNumber(rec->field, Piece(data, 0, rec->length), text);
+            else
+                frame.StoreText(rec->field, text);
+        }
     }
-    PostTextReady(dev);
+    // This parser reports every frame it rejects, not only a broken envelope.
+    frame.Announce(FrameReading::Errors::Reported);
 }

@@ -1,7 +1,6 @@
 #include "comms/parsers/line_coded.h"
 
-#include "comms/formatter.h"
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
 #include <algorithm>
 #include <cstring>
@@ -40,38 +39,39 @@ const FieldCode* FindCode(std::span<const FieldCode> codes, char code) {
     return nullptr;
 }
 
-void StoreValue(Device* dev, const FieldCode& entry, std::string_view value) {
+void StoreValue(Device* dev, FrameReading& frame, const FieldCode& entry, std::string_view value) {
     const int k = entry.field;
     const FieldFormat& format = g_FieldFormats[k];
     switch (entry.treatment) {
     case FieldTreatment::Raw:
-        SetReadingField(dev, k, value);
+        frame.StoreText(k, value);
         break;
     case FieldTreatment::Formatted:
-        SetReadingField(dev, k, FormatField(std::string(value), format));
+        frame.StoreFormatted(k, value, format);
         break;
     case FieldTreatment::FormattedMode1:
-        SetReadingField(dev, k, FormatFieldValue(std::string(value), format, kFormatQuantity));
+        frame.StoreFormatted(k, value, format, kFormatQuantity);
         break;
     case FieldTreatment::TareIfZero:
         // A second tare record fills the field only while no tare is set.
         if (ReadsAsZero(dev->ReadingField(k)))
-            SetReadingField(dev, k, FormatField(std::string(value), format));
+            frame.StoreFormatted(k, value, format);
         break;
     case FieldTreatment::StatusBits:
-        SetReadingField(dev, k, StatusBitsText(value));
+        frame.StoreText(k, StatusBitsText(value));
         break;
     }
 }
 
 // Interprets one record; false when it is the end mark.
-bool InterpretRecord(Device* dev, std::span<const FieldCode> codes, std::string_view record) {
+bool InterpretRecord(Device* dev, FrameReading& frame, std::span<const FieldCode> codes,
+                     std::string_view record) {
     if (record.empty())
         return true;
     if (record.front() == kLf)
         return false;
     if (const FieldCode* entry = FindCode(codes, record.front()))
-        StoreValue(dev, *entry, record.substr(1));
+        StoreValue(dev, frame, *entry, record.substr(1));
     return true;
 }
 
@@ -103,6 +103,7 @@ bool ReadsAsZero(const char* text) {
 
 void ParseLineCodedFrame(const char* line, Device* dev, std::span<const FieldCode> codes,
                          std::string_view firstRecordLeadIn) {
+    FrameReading frame(dev);
     RecordCutter cutter{std::string_view(line, std::strlen(line))};
     std::string_view record;
     if (cutter.Next(record)) {
@@ -111,9 +112,9 @@ void ParseLineCodedFrame(const char* line, Device* dev, std::span<const FieldCod
                 record.remove_prefix(1);
         // The first record counts even when the line feed ends it: a frame without CR is one record.
         // Every later record counts only when a CR follows it.
-        bool more = InterpretRecord(dev, codes, record);
+        bool more = InterpretRecord(dev, frame, codes, record);
         while (more && cutter.Next(record) && record.back() != kLf)
-            more = InterpretRecord(dev, codes, record);
+            more = InterpretRecord(dev, frame, codes, record);
     }
-    PostTextReady(dev);
+    frame.Announce();
 }

@@ -30,10 +30,11 @@ struct FieldCode {
 
 // Parses one NUL-terminated line: cuts it at CR (no empty records), interprets the first record
 // whatever it ends with and every later record that does not end in LF; a record that begins with
-// LF, a later record that ends in LF, or the end of the line ends the frame. Then posts the
-// text-ready message. `firstRecordLeadIn` lists framing bytes removed, in that order and each
-// only when present, from the front of the first record. The line is not changed, and nothing is
-// kept between calls: several scales parse at the same time. The caller holds the readings lock.
+// LF, a later record that ends in LF, or the end of the line ends the frame. Then announces the
+// reading, or drops a line that held none (see FrameReading). `firstRecordLeadIn` lists framing
+// bytes removed, in that order and each only when present, from the front of the first record. The
+// line is not changed, and nothing is kept between calls: several scales parse at the same time.
+// The caller holds the readings lock.
 void ParseLineCodedFrame(const char* line, Device* dev, std::span<const FieldCode> codes,
                          std::string_view firstRecordLeadIn = {});
 

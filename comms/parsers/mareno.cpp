@@ -1,6 +1,6 @@
 #include "comms/parsers/mareno.h"
 
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
 #include <cstring>
 #include <string>
@@ -26,12 +26,15 @@ std::string Take(const char* line, std::size_t from, std::size_t to) {
 } // namespace
 
 void ParseMarenoFrame(char* line, Device* dev) {
+    FrameReading frame(dev);
     const std::size_t n = std::strlen(line);
+    // A line of another length is no reading.
     if (n >= kShortest && n <= kLongest) {
         // The weight is stored as the scale sends it, blanks and sign included.
-        SetReadingField(dev, DF_NET_WEIGHT, Take(line, 0, n - kUnitFromEnd));
-        SetReadingField(dev, DF_WEIGHT_UNIT, Take(line, n - kUnitFromEnd, n - kStatusFromEnd));
-        SetReadingField(dev, DF_STATUS, Take(line, n - kStatusFromEnd, n - kLineEndBytes));
+        const std::string weight = Take(line, 0, n - kUnitFromEnd);
+        frame.StoreNumber(DF_NET_WEIGHT, weight, weight);
+        frame.StoreText(DF_WEIGHT_UNIT, Take(line, n - kUnitFromEnd, n - kStatusFromEnd));
+        frame.StoreText(DF_STATUS, Take(line, n - kStatusFromEnd, n - kLineEndBytes));
     }
-    PostTextReady(dev);
+    frame.Announce();
 }

@@ -4,5 +4,6 @@
 
 #include "comms/device.h"
 
-// A line of 14 to 16 bytes fills net weight, unit and status; every line is announced.
+// A line of 14 to 16 bytes fills net weight, unit and status and is announced; any other line, or
+// one whose weight holds no digit, is no reading and is dropped.
 void ParseMarenoFrame(char* line, Device* dev);

@@ -1,7 +1,6 @@
 #include "comms/parsers/orvel.h"
 
-#include "comms/formatter.h"
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
 #include <cstring>
 #include <optional>
@@ -24,6 +23,7 @@ constexpr std::size_t kUnitStart = 15;
 } // namespace
 
 void ParseOrvelFrame(char* line, Device* dev) {
+    FrameReading frame(dev);
     const std::size_t n = std::strlen(line);
     bool negative = n > 3 && line[3] == '-';
     std::optional<std::string> scaleNo;
@@ -45,11 +45,13 @@ void ParseOrvelFrame(char* line, Device* dev) {
             unit = unit.value_or("") + line[p];
         }
     }
-    if (scaleNo)
-        SetReadingField(dev, DF_SCALE_NO, *scaleNo);
-    if (unit)
-        SetReadingField(dev, DF_WEIGHT_UNIT, *unit);
-    const std::string weight = gross ? *gross : std::string(dev->ReadingField(DF_GROSS_WEIGHT));
-    SetReadingField(dev, DF_GROSS_WEIGHT, FormatField(weight, g_FieldFormats[DF_GROSS_WEIGHT]));
-    PostTextReady(dev);
+    // A line that ends before its weight is no reading.
+    if (gross) {
+        if (scaleNo)
+            frame.StoreText(DF_SCALE_NO, *scaleNo);
+        if (unit)
+            frame.StoreText(DF_WEIGHT_UNIT, *unit);
+        frame.StoreFormatted(DF_GROSS_WEIGHT, *gross, g_FieldFormats[DF_GROSS_WEIGHT]);
+    }
+    frame.Announce();
 }

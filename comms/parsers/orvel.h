@@ -3,5 +3,6 @@
 
 #include "comms/device.h"
 
-// Fills scale number, gross weight and unit from the line and announces the reading.
+// Fills scale number, gross weight and unit from the line and announces the reading; a line that
+// ends before its weight is dropped.
 void ParseOrvelFrame(char* line, Device* dev);

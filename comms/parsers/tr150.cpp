@@ -1,7 +1,6 @@
 #include "comms/parsers/tr150.h"
 
-#include "comms/formatter.h"
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
 #include <array>
 #include <cstring>
@@ -51,6 +50,7 @@ bool IsSkipped(const Layout& layout, int position) {
 } // namespace
 
 void ParseTr150Frame(char* line, Device* dev) {
+    FrameReading frame(dev);
     const Layout& layout = ChooseLayout(line);
     // Collected bytes: the 1st to 7th are the net weight, the 8th to 14th the tare. A NUL byte is
     // collected too and ends the text of its field.
@@ -66,12 +66,11 @@ void ParseTr150Frame(char* line, Device* dev) {
         if (++collected[target] == kWeightLength)
             ++target;
     }
-    // A weight that collected nothing keeps its earlier text; either way it is formatted.
+    // A weight that collected nothing keeps its earlier text as it is: formatted again, it would be
+    // converted to grams again.
     constexpr std::array<int, 2> kFields{DF_NET_WEIGHT, DF_TARE_WEIGHT};
-    for (int i = 0; i < 2; ++i) {
-        const int field = kFields[i];
-        const std::string text = collected[i] > 0 ? weights[i] : std::string(dev->ReadingField(field));
-        SetReadingField(dev, field, FormatField(text, g_FieldFormats[field]));
-    }
-    PostTextReady(dev);
+    for (int i = 0; i < 2; ++i)
+        if (collected[i] > 0)
+            frame.StoreFormatted(kFields[i], weights[i], g_FieldFormats[kFields[i]]);
+    frame.Announce();
 }

@@ -4,7 +4,7 @@
 #include "comms/device.h"
 
 // Picks the position layout by the line's length and first byte, fills and formats the net and
-// tare weights and announces the reading. `line` lies in a zeroed line buffer of at least
+// tare weights and announces the reading (see FrameReading). `line` lies in a zeroed line buffer of at least
 // kTr150LineSpan bytes (the engines' 256-byte buffer): a shorter line reads the NUL bytes after it.
 void ParseTr150Frame(char* line, Device* dev);
 

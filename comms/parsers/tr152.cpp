@@ -1,7 +1,6 @@
 #include "comms/parsers/tr152.h"
 
-#include "comms/formatter.h"
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
 #include <array>
 #include <string>
@@ -30,19 +29,25 @@ constexpr std::array<Record, 4> kRecords{{
     {'V', DF_SCALE_NO, 1, 3, 1, false, true},
 }};
 
-void StoreRecord(Device* dev, const std::string& record, bool withScaleNo) {
+void StoreRecord(FrameReading& frame, const std::string& record, bool withScaleNo) {
     for (const Record& r : kRecords) {
         if (record.empty() || record[0] != r.code)
             continue;
         if (record.size() < r.minLength || (r.scaleNoOnly && !withScaleNo))
             return;
         const std::string data = record.substr(r.offset, r.length);
-        SetReadingField(dev, r.field, r.formatted ? FormatField(data, g_FieldFormats[r.field]) : data);
+        if (r.formatted)
+            frame.StoreFormatted(r.field, data, g_FieldFormats[r.field]);
+        else
+            frame.StoreText(r.field, data);
         return;
     }
 }
 
+} // namespace
+
 void ParseCodedRecords(const char* line, Device* dev, bool withScaleNo) {
+    FrameReading frame(dev);
     std::string record;
     // Stops at the LF; a record that no CR closed is dropped.
     for (const char* p = line; *p != '\0' && *p != '\n'; ++p) {
@@ -50,17 +55,12 @@ void ParseCodedRecords(const char* line, Device* dev, bool withScaleNo) {
             record += *p;
             continue;
         }
-        StoreRecord(dev, record, withScaleNo);
+        StoreRecord(frame, record, withScaleNo);
         record.clear();
     }
-    PostTextReady(dev);
+    frame.Announce();
 }
-
-} // namespace
 
 void ParseTr152Frame(char* line, Device* dev) {
     ParseCodedRecords(line, dev, true);
-}
-void ParseTsx4000Frame(char* line, Device* dev) {
-    ParseCodedRecords(line, dev, false);
 }

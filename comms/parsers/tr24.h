@@ -4,5 +4,6 @@
 #include "comms/device.h"
 
 // Parses one received line (NUL-terminated, up to and including its LF) into the scale's reading
-// fields and posts the text-ready message. Runs on the scale's worker under its readings lock.
+// fields and announces the reading; a line without one is dropped (see FrameReading). Runs on the
+// scale's worker under its readings lock.
 void ParseTr24Frame(char* line, Device* dev);

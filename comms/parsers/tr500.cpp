@@ -1,7 +1,6 @@
 #include "comms/parsers/tr500.h"
 
-#include "comms/formatter.h"
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
 #include <array>
 #include <cstring>
@@ -115,19 +114,22 @@ private:
     const Layout* m_layout = &kDefaultLayout;
 };
 
-void StoreWeight(Device* dev, int field, const std::optional<std::string>& text) {
-    const std::string value = text ? *text : std::string(dev->ReadingField(field));
-    SetReadingField(dev, field, FormatField(value, g_FieldFormats[field]));
+// A weight that the line did not reach keeps its earlier text as it is: formatted again, it would
+// be converted to grams again.
+void StoreWeight(FrameReading& frame, int field, const std::optional<std::string>& text) {
+    if (text)
+        frame.StoreFormatted(field, *text, g_FieldFormats[field]);
 }
 
 } // namespace
 
 void ParseTr500Frame(char* line, Device* dev) {
+    FrameReading frame(dev);
     Walk walk(line);
     walk.Run();
     if (walk.m_code)
-        SetReadingField(dev, DF_ID_CODE, *walk.m_code);
-    StoreWeight(dev, DF_TARE_WEIGHT, walk.m_tare);
-    StoreWeight(dev, DF_NET_WEIGHT, walk.m_net);
-    PostTextReady(dev);
+        frame.StoreText(DF_ID_CODE, *walk.m_code);
+    StoreWeight(frame, DF_TARE_WEIGHT, walk.m_tare);
+    StoreWeight(frame, DF_NET_WEIGHT, walk.m_net);
+    frame.Announce();
 }

@@ -4,7 +4,7 @@
 
 #include "comms/device.h"
 
-// Fills the code number, net and tare weight and announces the reading. `line` lies in a zeroed
-// line buffer (the engines' 256-byte buffer): up to two leading CR or NUL bytes are skipped, so a
-// line that begins with NUL is read on past it.
+// Fills the code number, net and tare weight and announces the reading (see FrameReading). `line`
+// lies in a zeroed line buffer (the engines' 256-byte buffer): up to two leading CR or NUL bytes are
+// skipped, so a line that begins with NUL is read on past it.
 void ParseTr500Frame(char* line, Device* dev);

@@ -1,10 +1,11 @@
 #include "comms/parsers/ts740.h"
 
-#include "comms/formatter.h"
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -26,6 +27,10 @@ std::string Ts740WeightText(const char* block) {
 }
 
 void ParseTs740Frame(char* block, Device* dev) {
-    SetReadingField(dev, DF_NET_WEIGHT, FormatField(Ts740WeightText(block), g_FieldFormats[DF_NET_WEIGHT]));
-    PostTextReady(dev);
+    FrameReading frame(dev);
+    // A block without a digit is no reading: its weight would be an invented 0.
+    const std::string_view weightBytes(block, std::find(block, block + kWeightBytes, '\0') - block);
+    frame.StoreNumber(DF_NET_WEIGHT, weightBytes,
+                      FormatField(Ts740WeightText(block), g_FieldFormats[DF_NET_WEIGHT]));
+    frame.Announce();
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 // Reads the digits among the block's first nine bytes as thousandths of the weight unit, stores the
-// formatted net weight and announces the reading.
+// formatted net weight and announces the reading; a block without a digit is dropped.
 void ParseTs740Frame(char* block, Device* dev);
 
 // Turns the digits among the first nine bytes of a block into the weight text, in fixed notation

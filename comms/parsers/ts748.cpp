@@ -1,7 +1,6 @@
 #include "comms/parsers/ts748.h"
 
-#include "comms/formatter.h"
-#include "comms/session.h"
+#include "comms/parsers/frame_reading.h"
 
 #include <array>
 #include <cstring>
@@ -30,14 +29,13 @@ constexpr std::array<Record, 4> kRecords{{
     {'T', DF_TOTAL_PRICE, 7, kPriceMode, 0},
 }};
 
-void StoreRecord(Device* dev, const std::string& record) {
+void StoreRecord(FrameReading& frame, const std::string& record) {
     if (record.empty())
         return;
     for (const Record& r : kRecords) {
         if (record[0] != r.code)
             continue;
-        const std::string data = record.substr(1, r.length);
-        SetReadingField(dev, r.field, FormatFieldValue(data, g_FieldFormats[r.format], r.mode));
+        frame.StoreFormatted(r.field, record.substr(1, r.length), g_FieldFormats[r.format], r.mode);
         return;
     }
 }
@@ -45,6 +43,7 @@ void StoreRecord(Device* dev, const std::string& record) {
 } // namespace
 
 void ParseTs748Frame(char* line, Device* dev) {
+    FrameReading frame(dev);
     const std::size_t n = std::strlen(line);
     std::string record;
     for (std::size_t i = 0; i < n; ++i) {
@@ -56,10 +55,10 @@ void ParseTs748Frame(char* line, Device* dev) {
             continue;
         }
         if (i == kStatusRecordEnd)
-            SetReadingField(dev, DF_STATUS, record.substr(0, 1));
+            frame.StoreText(DF_STATUS, record.substr(0, 1));
         else
-            StoreRecord(dev, record);
+            StoreRecord(frame, record);
         record.clear();
     }
-    PostTextReady(dev);
+    frame.Announce();
 }

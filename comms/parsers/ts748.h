@@ -4,5 +4,5 @@
 #include "comms/device.h"
 
 // Fills status, net and tare weight, unit and total price from the line's records and announces
-// the reading.
+// the reading; a line that is none is dropped (see FrameReading).
 void ParseTs748Frame(char* line, Device* dev);

@@ -1,5 +1,6 @@
 #include "app/core/excel_output.h"
 #include "comms/device.h"
+#include "support/file_conditions.h"
 #include "support/recording_notify.h"
 #include "support/xlsx_fixture.h"
 
@@ -24,9 +25,9 @@ public:
             output.CloseExcel();
         }
     }
-    bool ShowExcelBox(const std::string& text, const std::string& caption, ExcelBox box) override {
+    bool ShowExcelBox(const platform::MessageText& text, const std::string& caption, ExcelBox box) override {
         EXPECT_EQ(busyDepth, 0) << "a box while the frame shows itself busy: " << text;
-        events.push_back(caption + ": " + text);
+        events.push_back(caption + ": " + text.Bytes());
         return box == ExcelBox::kSaveQuestion && answerYes;
     }
     std::string CurrentDateTimeText() override { return "09.12.2026 05:00"; }
@@ -61,6 +62,7 @@ protected:
         g_ExcelDisplay = "Col";
         SetFields({"Net Weight", "Gross Weight", "-----"});
         m_dev.m_name = "Scale01";
+        m_frame.output.SetJournalFolder(m_dir.Path());
     }
     void TearDown() override { ResetSettingsValues(); }
 
@@ -75,6 +77,7 @@ protected:
         TakeCurrentReading(&m_dev);
         m_frame.output.WriteReadingToExcel(m_dev);
     }
+    std::size_t Journals() const { return FindJournals(m_dir.Path()).size(); }
     std::string Cell(const std::map<std::string, std::string>& dump, const std::string& cell) {
         auto it = dump.find("Data!" + cell);
         return it == dump.end() ? "" : it->second.substr(0, it->second.find('\t'));
@@ -88,11 +91,13 @@ protected:
 
 } // namespace
 
+// The start cell B2 holds a value, so the readings go after the last filled cell of their columns
+// (B4, a formula) or rows (C2).
 TEST_F(ExcelOutputTest, ReadingsFollowTheDirection) {
     const struct {
         int byRows;
         std::vector<std::string> cells; // first reading's two cells, then the second's
-    } cases[] = {{0, {"B2", "C2", "B3", "C3"}}, {1, {"B2", "B3", "C2", "C3"}}};
+    } cases[] = {{0, {"B5", "C5", "B6", "C6"}}, {1, {"D2", "D3", "E2", "E3"}}};
     for (const auto& c : cases) {
         MakeWorkbook("rich", m_path);
         g_ExcelByRows = c.byRows;
@@ -113,7 +118,7 @@ TEST_F(ExcelOutputTest, ReadingsFollowTheDirection) {
         const char* values[] = {"float:1.5", "float:2.5", "float:3.5", "float:4.5"};
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(Cell(dump, c.cells[i]), values[i]) << c.byRows << " " << c.cells[i];
-        EXPECT_EQ(g_ExcelNextCell, c.byRows ? "C2" : "B3");
+        EXPECT_EQ(g_ExcelNextCell, c.byRows ? "E2" : "B6");
     }
 }
 
@@ -123,11 +128,12 @@ TEST_F(ExcelOutputTest, BlankEntryLeavesItsCellAndTheRestOfTheWorkbookAlone) {
     ASSERT_TRUE(m_frame.Start());
     Reading("7", "8");
     m_frame.Stop();
+    // Below E7, the last filled cell of the reading's columns.
     auto expected = before;
-    expected["Data!B2"] = "int:7\tFalse|00000000|General";
-    expected["Data!D2"] = "str:'t7'\tFalse|00FFFF00|General";
-    expected["Data!E2"] = "str:'Scale01'\tFalse|00000000|General";
-    EXPECT_EQ(DumpWorkbook(m_path), expected); // C2 still says "keep me"
+    expected["Data!B8"] = "int:7\tFalse|00000000|General";
+    expected["Data!D8"] = "str:'t7'\tFalse|00000000|General";
+    expected["Data!E8"] = "str:'Scale01'\tFalse|00000000|General";
+    EXPECT_EQ(DumpWorkbook(m_path), expected);
 }
 
 TEST_F(ExcelOutputTest, AnsweringNoLeavesTheFileAsItWasOnDisk) {
@@ -142,19 +148,27 @@ TEST_F(ExcelOutputTest, AnsweringNoLeavesTheFileAsItWasOnDisk) {
     m_frame.output.CloseExcel();
     EXPECT_EQ(m_frame.events, (std::vector<std::string>{"stop", kSaveQuestion}));
     EXPECT_EQ(ReadBytes(m_path), bytes);
+    // Nor does the next start put them in.
+    EXPECT_EQ(Journals(), 0u);
 }
 
-TEST_F(ExcelOutputTest, NextReadingContinuesAfterARestart) {
-    ASSERT_TRUE(m_frame.Start());
-    Reading("1", "2");
-    m_frame.Stop();
-    ASSERT_TRUE(m_frame.Start());
-    Reading("3", "4");
-    m_frame.Stop();
-    const auto dump = DumpWorkbook(m_path);
-    EXPECT_EQ(Cell(dump, "B2"), "int:1");
-    EXPECT_EQ(Cell(dump, "B3"), "int:3");
-    EXPECT_EQ(Cell(dump, "C3"), "int:4");
+// Two transfers, then a transfer of the program's next run, which begins again at the start cell:
+// each reading goes below the last, and no cell that held a value is written over.
+TEST_F(ExcelOutputTest, ReadingsContinueAfterARestartAndNeverGoOverAValue) {
+    const auto before = DumpWorkbook(m_path);
+    for (const auto& [net, nextRun] : {std::pair{"1", false}, {"3", false}, {"5", true}}) {
+        if (nextRun)
+            g_ExcelNextCell.clear();
+        ASSERT_TRUE(m_frame.Start());
+        Reading(net, "2");
+        m_frame.Stop();
+    }
+    auto expected = before;
+    for (const auto& [cell, value] : {std::pair{"B5", "int:1"}, {"B6", "int:3"}, {"B7", "int:5"}}) {
+        expected[std::string("Data!") + cell] = std::string(value) + "\tFalse|00000000|General";
+        expected[std::string("Data!C") + (cell + 1)] = "int:2\tFalse|00000000|General";
+    }
+    EXPECT_EQ(DumpWorkbook(m_path), expected);
 }
 
 TEST_F(ExcelOutputTest, MissingSheetStopsButKeepsTheWorkbookOpen) {
@@ -186,8 +200,8 @@ TEST_F(ExcelOutputTest, EmptyFieldListStopsAndStartsOverAtTheStartCell) {
     Reading("5", "6");
     m_frame.Stop();
     const auto dump = DumpWorkbook(m_path);
-    EXPECT_EQ(Cell(dump, "B2"), "int:6");
-    EXPECT_EQ(Cell(dump, "C2"), "int:2");
+    EXPECT_EQ(Cell(dump, "B6"), "int:6"); // from B2 on, below the first transfer's B5
+    EXPECT_EQ(Cell(dump, "C5"), "int:2");
 }
 
 TEST_F(ExcelOutputTest, StartCellIsRepairedOrTheStartFails) {
@@ -204,13 +218,24 @@ TEST_F(ExcelOutputTest, StartCellIsRepairedOrTheStartFails) {
     EXPECT_EQ(m_frame.events, (std::vector<std::string>{"Error: General Exception Error.", "stop"}));
 }
 
+// Workbooks that cannot be read, or written (which every save does), fail the start, and say why.
 TEST_F(ExcelOutputTest, WorkbooksThatCannotBeUsedFailTheStart) {
     WriteBytes(m_dir.File("text.xlsx"), "Net;Gross\n");
-    const struct {
+    const std::string readOnly = m_dir.File("read-only.xlsx");
+    MakeWorkbook("rich", readOnly);
+    std::filesystem::permissions(readOnly, std::filesystem::perms(0444));
+    const std::string mounted = m_dir.File("mounted") + "/book.xlsx";
+    std::filesystem::create_directory(m_dir.File("mounted"));
+    MakeWorkbook("rich", mounted);
+    const ReadOnlyMount mount(m_dir.File("mounted"));
+    if (!mount.Made())
+        RecordProperty("not_tested", "a workbook on a read-only mount: mounting needs root");
+    struct Case {
         std::string file;
         int sheet;
         std::string box;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {m_dir.File("text.xlsx"), 1,
          "Server Error: Run-time error '1004'L\n\n'" + m_dir.File("text.xlsx") +
              "' is not a valid .xlsx workbook: "},
@@ -220,7 +245,14 @@ TEST_F(ExcelOutputTest, WorkbooksThatCannotBeUsedFailTheStart) {
         {m_path, 3,
          "Server Error: Run-time error '438'L\n\nThe sheet Chart of '" + m_path + "' has no cells."},
         {m_path, 0, "Server Error: Run-time error '9'L\n\nSubscript out of range"},
+        {readOnly, 1,
+         "Server Error: Run-time error '1004'L\n\nCannot write to the workbook '" + readOnly +
+             "': it is read-only (r--r--r--)."},
     };
+    if (mount.Made())
+        cases.push_back({mounted, 1,
+                         "Server Error: Run-time error '1004'L\n\nCannot write to the workbook '" + mounted +
+                             "': Read-only file system."});
     for (const auto& c : cases) {
         g_ExcelFile = c.file;
         g_ExcelSheet = c.sheet;
@@ -238,10 +270,10 @@ TEST_F(ExcelOutputTest, AFailedWriteKeepsTheFieldsBeforeIt) {
     g_ExcelCell = "XFD2"; // the second field would be past the last column
     ASSERT_TRUE(m_frame.Start());
     Reading("1", "2");
-    ASSERT_EQ(m_frame.events.size(), 3u);
-    EXPECT_EQ(m_frame.events[0], "stop");
-    EXPECT_EQ(m_frame.events[1], kSaveQuestion);
-    EXPECT_EQ(m_frame.events[2], "Pondra: \"XFE2\" is not a cell address of the sheet.");
+    // The reason comes before the stop's save question.
+    EXPECT_EQ(m_frame.events,
+              (std::vector<std::string>{"stop", "Pondra: \"XFE2\" is not a cell address of the sheet.",
+                                        kSaveQuestion}));
     EXPECT_EQ(Cell(DumpWorkbook(m_path), "XFD2"), "int:1");
 }
 
@@ -256,10 +288,56 @@ TEST_F(ExcelOutputTest, AFailedSaveIsAskedAgainAtTheNextClose) {
     m_frame.Stop();
     ASSERT_EQ(m_frame.events.size(), 3u);
     EXPECT_NE(m_frame.events[2].find("Cannot save the workbook"), std::string::npos) << m_frame.events[2];
+    EXPECT_EQ(Journals(), 1u); // for the next start, should the program end now
+
+    // A new transfer asks again, and does not begin while they cannot be saved.
+    m_frame.events.clear();
+    EXPECT_FALSE(m_frame.Start());
+    ASSERT_EQ(m_frame.events.size(), 3u);
+    EXPECT_EQ(m_frame.events[0], kSaveQuestion);
+    EXPECT_EQ(m_frame.events[2], "stop");
 
     std::filesystem::rename(m_dir.File("away"), folder);
     m_frame.events.clear();
     m_frame.output.CloseExcel(); // as the program's end does
     EXPECT_EQ(m_frame.events, (std::vector<std::string>{kSaveQuestion}));
-    EXPECT_EQ(Cell(DumpWorkbook(g_ExcelFile), "B2"), "int:1");
+    EXPECT_EQ(Cell(DumpWorkbook(g_ExcelFile), "B5"), "int:1");
+    EXPECT_EQ(Journals(), 0u);
+}
+
+// What a run that was killed leaves behind: its journal, the last reading cut off.
+TEST_F(ExcelOutputTest, JournalsLeftBehindGoIntoTheirWorkbooksAtTheStart) {
+    const std::string journal = m_dir.File("Pondra-1-1.journal");
+    WriteBytes(journal, "Pondra journal of readings not yet saved in a workbook\nWorkbook: " + m_path +
+                            "\nSheet: Data\nB5\t12.5\nC5\ta\\tb\n.\nB6\t13\n");
+    const std::string away = m_dir.File("away.xlsx");
+    std::filesystem::rename(m_path, away);
+    m_frame.output.RecoverUnsavedReadings();
+    ASSERT_EQ(m_frame.events.size(), 1u);
+    EXPECT_EQ(m_frame.events[0].substr(0, m_frame.events[0].find(':', 8)),
+              "Pondra: Pondra ended before it saved the workbook " + m_path +
+                  ".\nThe 1 reading of that transfer cannot be saved in it now");
+    EXPECT_NE(m_frame.events[0].find("They are kept in " + journal), std::string::npos);
+
+    std::filesystem::rename(away, m_path);
+    m_frame.events.clear();
+    m_frame.output.RecoverUnsavedReadings();
+    EXPECT_EQ(m_frame.events,
+              std::vector<std::string>{"Pondra: Pondra ended before it saved the workbook " + m_path +
+                                       ".\nThe 1 reading of that transfer was recovered and saved "
+                                       "in it."});
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    const auto dump = DumpWorkbook(m_path);
+    EXPECT_EQ(Cell(dump, "B5"), "float:12.5");
+    EXPECT_EQ(Cell(dump, "C5"), "str:'a\\tb'");
+    EXPECT_EQ(Cell(dump, "B6"), "");
+
+    // The journal of a transfer that runs is left alone.
+    ASSERT_TRUE(m_frame.Start());
+    Reading("1", "2");
+    FakeFrame nextRun;
+    nextRun.output.SetJournalFolder(m_dir.Path());
+    nextRun.output.RecoverUnsavedReadings();
+    EXPECT_TRUE(nextRun.events.empty());
+    EXPECT_EQ(Journals(), 1u);
 }

@@ -1,5 +1,6 @@
 #include "app/core/log_file.h"
 #include "support/fifo.h"
+#include "support/file_conditions.h"
 
 #include <gtest/gtest.h>
 
@@ -56,8 +57,8 @@ TEST(LogBackupName, ExtensionOfTheFileNameOnly) {
 TEST_F(LogFileTest, LinesEndInOneCrLfAndSurviveWithoutClose) {
     LogFile log;
     ASSERT_EQ(log.Open((dir / "Data.log").string()), "");
-    EXPECT_TRUE(log.WriteReading("\t12.5\r\n"));
-    EXPECT_TRUE(log.WriteReading("a\nb\r"));
+    EXPECT_TRUE(log.WriteReading("\t12.5\r\n").written);
+    EXPECT_TRUE(log.WriteReading("a\nb\r").written);
     // Read while the file is still open: each reading is already on its way to disk.
     EXPECT_EQ(ReadAll(dir / "Data.log"), "\t12.5\r\na\r\nb\r");
 }
@@ -82,6 +83,20 @@ TEST_F(LogFileTest, RotatesOnlyAboveTheThreshold) {
     EXPECT_EQ(ReadAll(path), "new\r\n");
 }
 
+// A log reached through a symbolic link is begun anew where the link leads: the link stays.
+TEST_F(LogFileTest, RotationThroughALinkKeepsTheLink) {
+    const fs::path target = dir / "real.log";
+    WriteBytes(target, 60001);
+    fs::create_symlink("real.log", dir / "Data.log");
+    LogFile log;
+    ASSERT_EQ(log.Open((dir / "Data.log").string()), "");
+    EXPECT_TRUE(log.WriteReading("new\n").written);
+    log.Close();
+    EXPECT_TRUE(fs::is_symlink(dir / "Data.log"));
+    EXPECT_EQ(ReadAll(target).substr(0, 16), "new\r\n");
+    EXPECT_EQ(fs::file_size(dir / "Data0.bak"), 60001u);
+}
+
 TEST_F(LogFileTest, AllBackupNamesTakenKeepsAppending) {
     const fs::path path = dir / "log";
     WriteBytes(path, 70000);
@@ -102,7 +117,7 @@ TEST_F(LogFileTest, UnwritablePlacesGiveTheMessages) {
     LogFile log;
     EXPECT_EQ(log.Open((dir / "missing" / "Data.log").string()), "Cannot create log file");
     EXPECT_FALSE(log.IsOpen());
-    EXPECT_FALSE(log.WriteReading("lost?\n"));
+    EXPECT_FALSE(log.WriteReading("lost?\n").written);
 
     fs::create_directories(dir / "adir");
     NamedPipe pipe((dir / "pipe.log").string());
@@ -120,6 +135,60 @@ TEST_F(LogFileTest, UnwritablePlacesGiveTheMessages) {
     }
     EXPECT_FALSE(pipe.HadToBeFreed());
     EXPECT_FALSE(pipe.WasOpened());
+}
+
+// A full disk: a reading that does not fit leaves nothing of itself in the log and is held; held
+// readings go in, in order, once there is room again. The hold is bounded, and what it cannot take
+// or never gets written is named.
+TEST_F(LogFileTest, AFullDiskTearsNoLineAndTheHeldReadingsFollowInOrder) {
+    SmallDisk disk(dir / "disk");
+    const fs::path path = disk.Folder() / "Data.log";
+    // Room for 10 more bytes in the file's last block: a reading of 21 goes in only in part.
+    const std::string before = std::string(4084, 'x') + "\r\n";
+    std::ofstream(path, std::ios::binary) << before;
+    const std::string r1 = "12/09/26 15:00 +1.0\n", r2 = "12/09/26 15:01 +2.0\n",
+                      r3 = "12/09/26 15:02 +3.0\n";
+    const auto crlf = [](std::string line) { return line.insert(line.size() - 1, "\r"); };
+    const auto logged = [&] { // the file, its first lines shortened
+        const std::string text = ReadAll(path);
+        return text.starts_with(before) ? "<before>" + text.substr(before.size()) : text.substr(0, 80);
+    };
+    LogFile log;
+    ASSERT_EQ(log.Open(path.string()), "");
+    disk.Fill(before.size());
+
+    LogWrite w = log.WriteReading(r1);
+    EXPECT_TRUE(!w.written && w.held && w.unlogged == 1);
+    EXPECT_EQ(logged(), "<before>") << "no part of the reading stays in the log";
+    w = log.WriteReading(r2);
+    EXPECT_EQ(LogWriteNote("L", w), "Data log L: 2 readings not logged (" + disk.Reason() +
+                                        "); held until the log can be written again");
+
+    disk.Free();
+    w = log.WriteReading(r3);
+    EXPECT_TRUE(w.written);
+    EXPECT_EQ(LogWriteNote("L", w), "Data log L: written again; 2 readings held meanwhile now logged");
+    EXPECT_EQ(logged(), "<before>" + crlf(r1) + crlf(r2) + crlf(r3));
+
+    // A hold that is full loses the next reading and says so; at the close the held ones are named.
+    disk.Fill(ReadAll(path).size());
+    ASSERT_TRUE(log.WriteReading(std::string(8192 - ReadAll(path).size() - 2, 'p') + "\n").written);
+    const std::string full = ReadAll(path); // up to the end of a block
+    for (std::size_t n = 0; n < kMaxHeldLogReadings; ++n)
+        ASSERT_TRUE(log.WriteReading(n == 0 ? r1 : r2).held);
+    w = log.WriteReading(r3);
+    EXPECT_FALSE(w.held);
+    EXPECT_EQ(LogWriteNote("L", w), "Data log L: " + std::to_string(kMaxHeldLogReadings + 1) +
+                                        " readings not logged (" + disk.Reason() +
+                                        "); no more can be held, so the last reading is lost to the log");
+    const LogUnwritten unwritten = log.Close();
+    ASSERT_EQ(unwritten.readings.size(), kMaxHeldLogReadings);
+    EXPECT_EQ(unwritten.readings[0], r1);
+    EXPECT_EQ(LogCloseNote("L", {{r1, r2}, 0, unwritten.error}),
+              "Data log L: cannot be written (" + disk.Reason() +
+                  "); these 2 readings held are lost to the log:\r\n" + r1.substr(0, r1.size() - 1) + "\r\n" +
+                  r2.substr(0, r2.size() - 1));
+    EXPECT_TRUE(ReadAll(path) == full);
 }
 
 } // namespace

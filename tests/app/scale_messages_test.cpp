@@ -30,7 +30,7 @@ TEST(ScaleMessages, OneBoxGrowsToEightLinesThenSaysTooMany) {
     for (int i = 2; i <= 8; ++i) {
         auto grown = GrowScaleErrorText(box, "Scale A: e" + std::to_string(i));
         ASSERT_TRUE(grown);
-        box = *grown;
+        box = grown->Bytes();
     }
     EXPECT_EQ(std::count(box.begin(), box.end(), '\n'), 7);
     auto last = GrowScaleErrorText(box, "Scale A: e9");

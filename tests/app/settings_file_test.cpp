@@ -13,6 +13,8 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -21,10 +23,19 @@ namespace {
 
 class RecordingUi : public SettingsFileUi {
 public:
-    void ShowSettingsNotice(const std::string& text) override { notices.push_back(text); }
-    void ShowSettingsError(const std::string& text) override { errors.push_back(text); }
+    void ShowSettingsNotice(const platform::MessageText& text) override { notices.push_back(Note(text)); }
+    void ShowSettingsError(const platform::MessageText& text) override { errors.push_back(Note(text)); }
     std::vector<std::string> notices;
     std::vector<std::string> errors;
+    std::vector<std::string> paths; // that the messages name as paths, to be shown as file names
+
+private:
+    std::string Note(const platform::MessageText& text) {
+        for (const platform::MessageText::Part& part : text.Parts())
+            if (part.path)
+                paths.push_back(part.bytes);
+        return text.Bytes();
+    }
 };
 
 std::string ReadBytes(const fs::path& path) {
@@ -213,6 +224,11 @@ TEST_F(SettingsFileTest, LinesAreReadAsTheFileFormatSays) {
              EXPECT_EQ(g_ExcelByRows, 1);
          }},
         {"timer interval", "CommandInterval=3;\r\n", [](auto& f) { EXPECT_EQ(f.m_timerInterval, 180000u); }},
+        // Edited by hand: about 50 days does not wrap around to 12.7 s, and no period is negative.
+        {"timer interval beyond the timer", "CommandInterval=71583;\r\n",
+         [](auto& f) { EXPECT_EQ(f.m_timerInterval, kMaxTimerIntervalMs); }},
+        {"negative timer interval", "CommandInterval=-5;\r\n",
+         [](auto& f) { EXPECT_EQ(f.m_timerInterval, 0u); }},
         {"keys before the first section go to the first scale",
          "DeviceName=Left;\r\n[Commode]\r\nCommPort=COM2;\r\n[Commode]\r\nDeviceName=Right;\r\n",
          [](auto&) {
@@ -386,6 +402,7 @@ struct SaveFailure {
     const char* name;
     std::function<void(const fs::path& dir, std::string* path)> arrange; // makes the save fail
     const char* firstLine;
+    const char* reason = ""; // a part of the error's text that says why
 };
 
 TEST_F(SettingsFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {
@@ -412,6 +429,19 @@ TEST_F(SettingsFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {
              setrlimit(RLIMIT_FSIZE, &small);
          },
          "Unknown file error"},
+        // A link to a device (a pipe where the tests may not make a device): the device stays.
+        {"link to a device",
+         [](const fs::path& dir, std::string* path) {
+             fs::remove(*path);
+             const std::string device = (dir / "device").string();
+             if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+                 mkfifo(device.c_str(), 0666);
+             fs::create_symlink(device, *path);
+         },
+         "Unknown file error", ", not a file."},
+        {"read-only file",
+         [](const fs::path&, std::string* path) { fs::permissions(*path, fs::perms(0444)); },
+         "Unknown file error", ": it is read-only (r--r--r--)."},
     };
     CreateDevice();
     for (const SaveFailure& f : failures) {
@@ -420,6 +450,7 @@ TEST_F(SettingsFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {
         fs::remove_all(m_path);
         WriteBytes(m_path, old);
         f.arrange(m_dir, &m_path);
+        const fs::file_type type = fs::status(m_path).type();
         m_ui = {};
         const bool saved = Write();
         setrlimit(RLIMIT_FSIZE, &limit);
@@ -427,12 +458,15 @@ TEST_F(SettingsFileTest, FailedSaveIsReportedAndKeepsTheOldFile) {
         ASSERT_EQ(m_ui.errors.size(), 1u);
         EXPECT_EQ(FirstLine(m_ui.errors[0]), f.firstLine);
         EXPECT_NE(m_ui.errors[0].find(m_path), std::string::npos) << m_ui.errors[0];
+        EXPECT_NE(m_ui.errors[0].find(f.reason), std::string::npos) << m_ui.errors[0];
+        EXPECT_EQ(fs::status(m_path).type(), type);
         if (fs::is_regular_file(m_path)) {
             EXPECT_EQ(ReadBytes(m_path), old);
         } else if (fs::is_directory(m_path)) {
             EXPECT_TRUE(fs::is_directory(fs::path(m_path) / "keep"));
         }
         m_path = (m_dir / "Pondra.ini").string();
+        fs::remove(m_dir / "device");
         EXPECT_TRUE(Leftovers().empty());
     }
 }
@@ -462,6 +496,7 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
     ASSERT_EQ(m_ui.errors.size(), 1u);
     EXPECT_NE(m_ui.errors[0].find(" cannot be read (it is not a regular file)."), std::string::npos)
         << m_ui.errors[0];
+    EXPECT_EQ(m_ui.paths, std::vector<std::string>{m_path});
     ExpectDefaultSettings(m_frame);
 
     m_ui = {};
@@ -471,15 +506,47 @@ TEST_F(SettingsFileTest, UnreadableOrUncreatableFileGivesDefaultsAndAnError) {
     EXPECT_EQ(m_ui.notices, std::vector<std::string>{kSettingsFileCreatedText});
     ASSERT_EQ(m_ui.errors.size(), 1u);
     EXPECT_NE(m_ui.errors[0].find("could not be created"), std::string::npos);
+    EXPECT_EQ(m_ui.paths, (std::vector<std::string>{m_path, (m_dir / "gone").string()}));
     ExpectDefaultSettings(m_frame);
+
+    // A file that would make more scales than the program keeps is not read.
+    m_path = (m_dir / "many.ini").string();
+    for (const int sections : {kMaxScales, kMaxScales + 1}) {
+        m_ui = {};
+        ResetSettingsValues();
+        std::string text;
+        for (int i = 0; i < sections; ++i)
+            text += "[Commode]\r\n";
+        WriteBytes(m_path, text + "Model=TR-24;\r\n");
+        Read();
+        if (sections == kMaxScales) {
+            EXPECT_TRUE(m_ui.errors.empty());
+            EXPECT_EQ(g_DeviceCount, kMaxScales);
+            continue;
+        }
+        ASSERT_EQ(m_ui.errors.size(), 1u);
+        EXPECT_NE(m_ui.errors[0].find(" cannot be read (it holds more than 3899 scales, the most that Pondra "
+                                      "keeps)."),
+                  std::string::npos)
+            << m_ui.errors[0];
+        ExpectDefaultSettings(m_frame);
+    }
 }
 
+// A link to a file, or to a file still to be made, stays a link; the file keeps its mode.
 TEST_F(SettingsFileTest, SaveThroughSymbolicLinkKeepsTheLink) {
     const fs::path target = m_dir / "real.ini";
     WriteBytes(target, "Model=Old;\r\n");
-    fs::create_symlink(target, m_path);
+    fs::permissions(target, fs::perms(0600));
+    fs::create_symlink("real.ini", m_path);
     CreateDevice();
     g_ModelName = "TR-24";
+    ASSERT_TRUE(Write());
+    EXPECT_TRUE(fs::is_symlink(m_path));
+    EXPECT_NE(ReadBytes(target).find("Model=TR-24;\r\n"), std::string::npos);
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0600));
+
+    fs::remove(target);
     ASSERT_TRUE(Write());
     EXPECT_TRUE(fs::is_symlink(m_path));
     EXPECT_NE(ReadBytes(target).find("Model=TR-24;\r\n"), std::string::npos);

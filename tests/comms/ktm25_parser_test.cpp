@@ -77,22 +77,29 @@ TEST_F(KtM25ParserTest, UnitTextOnlyWhenTheMaskShowsGrams) {
     EXPECT_EQ(Field(DF_NET_WEIGHT), "12.35");
     // A value with its unit that no longer fits its field is not cut: the field is emptied.
     g_FieldFormats[DF_NET_WEIGHT] = {"+10,000.00000g", kRoundNearest};
-    Parse(ParseKtM25Frame, Frame({"039999999 kg"}));
+    Parse(ParseKtM25Frame, Frame({"039999999 kg", "020000.50 kg"}));
     EXPECT_EQ(Field(DF_NET_WEIGHT), "");
 }
 
-TEST_F(KtM25ParserTest, ShortUnknownAndEmptyRecordsLeaveNoTrace) {
+// A good envelope that fills no field, or whose weights are blanks, is a frame error too, and
+// changes nothing: no repeat of the previous reading, no weight of 0 made up.
+TEST_F(KtM25ParserTest, FramesWithoutAValueAreFrameErrors) {
     SetReadingField(dev, DF_NET_WEIGHT, "7.000");
     const std::string before = Snapshot();
-    Parse(ParseKtM25Frame, Frame({"03", "99somedata", "", "", "12"}));
+    for (const std::string& frame : {Frame({"03", "99somedata", "", "", "12"}), std::string("\x01\x02\r\n"),
+                                     Frame({"03       kg", "04L   "})})
+        Parse(ParseKtM25Frame, frame);
     EXPECT_EQ(Snapshot(), before);
-    Parse(ParseKtM25Frame, "\x01\x02\r\n");
-    EXPECT_EQ(Snapshot(), before);
-    EXPECT_EQ(TextReady(), 2);
-    // A short record gives shorter text.
-    Parse(ParseKtM25Frame, Frame({"8008", "811"}));
+    EXPECT_EQ(FrameErrors(), 3);
+    EXPECT_EQ(TextReady(), 0);
+    // Beside a weight, a weight sent as blanks is emptied, not made 0; a short record gives
+    // shorter text.
+    Parse(ParseKtM25Frame, Frame({"8008", "811", "020000.50 kg", "03       kg"}));
+    EXPECT_EQ(Field(DF_TARE_WEIGHT), "0.500");
+    EXPECT_EQ(Field(DF_NET_WEIGHT), "");
     EXPECT_EQ(Field(DF_SCALE_DATE), "08//");
     EXPECT_EQ(Field(DF_SCALE_TIME), "1:");
+    EXPECT_EQ(TextReady(), 1);
 }
 
 TEST_F(KtM25ParserTest, BadEnvelopeIsAFrameErrorAndChangesNothing) {
@@ -120,7 +127,8 @@ TEST_F(KtM25ParserTest, BadEnvelopeIsAFrameErrorAndChangesNothing) {
 
 TEST_F(KtM25ParserTest, LongTextRecordsStayInsideTheirFields) {
     const std::string name(40, 'N');
-    Parse(ParseKtM25Frame, Frame({"68" + name, "60" + std::string(40, '7'), "65" + std::string(12, '9')}));
+    Parse(ParseKtM25Frame,
+          Frame({"68" + name, "60" + std::string(40, '7'), "65" + std::string(12, '9'), "030001.00 kg"}));
     EXPECT_EQ(Field(DF_PARTS_NAME), std::string(32, 'N'));
     EXPECT_EQ(Field(DF_ID_CODE), std::string(32, '7'));
     EXPECT_EQ(Field(DF_REFERENCE1), std::string(9, '9'));

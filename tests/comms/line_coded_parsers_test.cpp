@@ -65,24 +65,22 @@ protected:
         }
     }
 
-    void ExpectOneTextReady() const {
-        EXPECT_EQ(notify.Messages(), (std::vector<PostedMessage>{{WM_SCALE_TEXT, 0, 0}}));
-    }
-
     struct FrameCase {
         std::string frame;
         Fields fields;
     };
 
     // Parses each frame from empty fields: the listed fields are filled, all others stay empty, and
-    // one text-ready message is posted.
+    // one text-ready message is posted. A frame that fills no field is no reading: nothing is posted.
     void ExpectFrames(void (*parser)(char*, Device*), const std::vector<FrameCase>& cases) {
         for (const FrameCase& c : cases) {
             ClearReadings(dev);
             notify.Clear();
             Parse(parser, c.frame);
             ExpectFields(c.fields, c.frame);
-            ExpectOneTextReady();
+            const auto expected = c.fields.empty() ? std::vector<PostedMessage>{}
+                                                   : std::vector<PostedMessage>{{WM_SCALE_TEXT, 0, 0}};
+            EXPECT_EQ(notify.Messages(), expected) << ::testing::PrintToString(c.frame);
         }
     }
 
@@ -100,6 +98,9 @@ TEST_F(LineCodedParserTest, Tr70Frames) {
                      {"0 1.5\rA 3\r4 1.5\n", {{DF_NET_WEIGHT, "1.50"}, {DF_GROSS_WEIGHT, "3.000"}}},
                      // A frame without CR is one record, LF included.
                      {"3ID-0042\n", {{DF_ID_CODE, "ID-0042\n"}}},
+                     // No reading: no known record, no value, or numbers without a digit.
+                     {"\xff\xfe\x81\n", {}},
+                     {"0\rA   \r4 -\r\n", {}},
                      {"\r\n", {}},
                      {"\n0 5\r\n", {}},
                      {"", {}},
@@ -114,17 +115,17 @@ TEST_F(LineCodedParserTest, Tr70Frames) {
                                   6),
                       {}},
                      // Status: the code of the character after "B" in base 2.
-                     {"BA\r\n", {{DF_STATUS, "1000001"}}},
-                     {"B \r\n", {{DF_STATUS, "100000"}}},
-                     {"B0xyz\r\n", {{DF_STATUS, "110000"}}},
-                     {"B\xC1\r\n", {{DF_STATUS, "11000001"}}},
+                     {"BA\r0 1\r\n", {{DF_STATUS, "1000001"}, {DF_NET_WEIGHT, "1.00"}}},
                      {"B\r\n", {}},
+                     // Beside a number, a number sent as blanks is emptied, never made 0.
+                     {"0 \r4 5\r\n", {{DF_TARE_WEIGHT, "5.0"}}},
                      // Quantities: "7" and "I" both write the total quantity, the later one wins.
                      {"7 12\rI 1234\r\n", {{DF_TOTAL_QUANTITY, "1,234"}}},
                      {"I 1234\r7 12\r\n", {{DF_TOTAL_QUANTITY, "12"}}},
                      // Raw fields keep blanks and signs.
-                     {"G  12 \rg B+\r2 007\rC 2026-12-09\rK inv 1\rV 03\r\n",
-                      {{DF_SET_POINT_1Q, "  12 "},
+                     {"G  12 \rg B+\r2 007\rC 2026-12-09\rK inv 1\rV 03\rA 1\r\n",
+                      {{DF_GROSS_WEIGHT, "1.000"},
+                       {DF_SET_POINT_1Q, "  12 "},
                        {DF_GRADING, " B+"},
                        {DF_QUANTITY, " 007"},
                        {DF_SCALE_DATE, " 2026-12-09"},
@@ -145,12 +146,18 @@ TEST_F(LineCodedParserTest, Tr70Frames) {
                  });
 }
 
+// A line of noise, or of blanks where the numbers go, is no reading: it neither repeats the last
+// reading nor changes a field.
 TEST_F(LineCodedParserTest, Tr70KeepsFieldsThatAFrameDoesNotCarry) {
     Parse(ParseTr70Frame, "0 1\rA 2\r4 0.5\r\n");
+    Parse(ParseTr70Frame, "\xff\xfe\x81\n");
+    Parse(ParseTr70Frame, "0    \rBA\r3 id\r\n");
     Parse(ParseTr70Frame, "0 3\r4 9\n");
     EXPECT_EQ(Field(DF_NET_WEIGHT), "3.00");
     EXPECT_EQ(Field(DF_GROSS_WEIGHT), "2.000");
     EXPECT_EQ(Field(DF_TARE_WEIGHT), "0.5");
+    EXPECT_EQ(Field(DF_STATUS), "");
+    EXPECT_EQ(Field(DF_ID_CODE), "");
     EXPECT_EQ(notify.Messages().size(), 2u);
 }
 
@@ -204,10 +211,10 @@ TEST_F(LineCodedParserTest, OverlongValuesEmptyTheirField) {
     EXPECT_EQ(Field(DF_QUANTITY), "") << "16 characters as received";
     EXPECT_EQ(Field(DF_INVENTORY), "keep") << "the field behind a full one is untouched";
 
-    // A longest frame of one record against a 16-byte field.
-    Parse(ParseTr11Frame, "7" + std::string(250, '5') + "\r\n");
+    // A longest record against a 16-byte field.
+    Parse(ParseTr11Frame, "0 1\r7" + std::string(245, '5') + "\r\n");
     EXPECT_EQ(Field(DF_TOTAL_TRANSACTION), "");
-    Parse(ParseTr11Frame, "7" + std::string(15, '5') + "\r\n");
+    Parse(ParseTr11Frame, "0 1\r7" + std::string(15, '5') + "\r\n");
     EXPECT_EQ(Field(DF_TOTAL_TRANSACTION), std::string(15, '5'));
 }
 
@@ -268,7 +275,7 @@ TEST_F(LineCodedParserTest, Ts440Frames) {
                      {"\x02\r0 1\r: 3\r\n", {{DF_NET_WEIGHT, "1.00"}, {DF_GROSS_WEIGHT, "3.000"}}},
                      // An empty first record after stripping, then a record that the LF ends.
                      {"\x02\r0 1\n", {}},
-                     {"B  stable \r\n", {{DF_STATUS, "  stable "}}},
+                     {"B  stable \r0 1\r\n", {{DF_STATUS, "  stable "}, {DF_NET_WEIGHT, "1.00"}}},
                      {"3 id\rA 1\r\n", {}},
                      // A first record longer than the scale ever sends is handled like any other.
                      {"\x02\x01N" + std::string(120, ' ') + "\r0 5\r\n", {{DF_NET_WEIGHT, "5.00"}}},
@@ -284,7 +291,11 @@ TEST_F(LineCodedParserTest, Tr24Frames) {
                      {"0 +001.234\r4 0.5\r\n", {{DF_NET_WEIGHT, "+1.23"}, {DF_TARE_WEIGHT, "0.5"}}},
                      {"4 0.5\r0 +001.234\r\n", {{DF_NET_WEIGHT, "+1.23"}, {DF_TARE_WEIGHT, "0.5"}}},
                      {"0 1\r4 2\n", {{DF_NET_WEIGHT, "1.00"}}},
-                     {"0\r\n", {{DF_NET_WEIGHT, "0.00"}}},
+                     // A net record without digits is no weight of 0.
+                     {"0\r\n", {}},
+                     {"\x02"
+                      "0  \r4 +\r\n",
+                      {}},
                      // With the STX gone the first record may end in LF and still count.
                      {"\x02\r0 1\n", {{DF_NET_WEIGHT, "1\n"}}},
                      {"\x02\x02"
@@ -327,6 +338,9 @@ TEST_F(LineCodedParserTest, HelpersReadZeroAndStatusBits) {
     EXPECT_EQ(StatusBitsText("\x7F"), "1111111");
     EXPECT_EQ(StatusBitsText("\xFF"), "11111111");
     EXPECT_EQ(StatusBitsText(""), "");
+    EXPECT_EQ(StatusBitsText(" "), "100000");
+    EXPECT_EQ(StatusBitsText("0xyz"), "110000");
+    EXPECT_EQ(StatusBitsText("\xC1"), "11000001");
 }
 
 // Each parse has its own cutting position: scales parsing at once do not disturb each other.

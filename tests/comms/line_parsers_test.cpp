@@ -23,7 +23,7 @@ TEST_F(LineParserTest, Tr150LayoutsByLengthAndFirstByte) {
          "1.250", "0.500"},                                      // SOH first
         {"1001.250000.50\r\n", "1001.250", "0.500"},             // 16 bytes, plain
         {"0001.250000.50\r\n", "1.250", "0.500"},                // 16 bytes that start with "0": coded
-        {"1.5\r\n", "1.500", "0.000"},                           // short: the tare collects NULs only
+        {"1.5\r\n", "1.500", ""},                                // short: the tare collects NULs only
         {"12345671234567999\r\n", "1234567.000", "1234567.000"}, // the rest after 14 is ignored
     };
     for (const auto& c : cases) {
@@ -45,10 +45,14 @@ TEST_F(LineParserTest, Tr150FieldsHoldOnlyWhatThisLineGave) {
     SetReadingField(dev, DF_NET_WEIGHT, "9999999");
     Parse(ParseTr150Frame, "7\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n"sv);
     EXPECT_EQ(Field(DF_NET_WEIGHT), "7.000");
-    // Nothing collected at all: the earlier text is formatted again.
+    // Nothing collected, or nothing but blanks and NULs: no reading, and no field changes.
     SetReadingField(dev, DF_NET_WEIGHT, "3.5");
     Parse(ParseTr150Frame, "\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r"sv);
-    EXPECT_EQ(Field(DF_NET_WEIGHT), "3.500");
+    Parse(ParseTr150Frame, "       \r       \r\n"sv);
+    Parse(ParseTr150Frame, "\xff\xfe\x81\n"sv);
+    EXPECT_EQ(Field(DF_NET_WEIGHT), "3.5");
+    EXPECT_EQ(Field(DF_TARE_WEIGHT), "0.200");
+    EXPECT_EQ(TextReady(), 2);
 }
 
 TEST_F(LineParserTest, Ts740DigitsAmongTheFirstNineBytes) {
@@ -84,6 +88,9 @@ TEST_F(LineParserTest, Ts740DigitsAmongTheFirstNineBytes) {
     Parse(ParseTs740Frame, "\x02"
                            "0012345\x03");
     EXPECT_EQ(Field(DF_NET_WEIGHT), "12345.000");
+    // A block without a digit is no reading, not a weight of 0.
+    Parse(ParseTs740Frame, "\x02 -.  \x03");
+    EXPECT_EQ(Field(DF_NET_WEIGHT), "12345.000");
     EXPECT_EQ(TextReady(), 2);
 }
 
@@ -108,15 +115,16 @@ TEST_F(LineParserTest, Ts748RecordsByCode) {
     Parse(ParseTs748Frame, "T12345678\r");
     EXPECT_EQ(Field(DF_TOTAL_PRICE), "1234567");
 
-    // Unclosed records, an LF alone and an empty line store nothing, but are announced.
+    // Unclosed records, an LF alone, an empty line and numbers without digits are no reading:
+    // nothing is announced and nothing stored. A status alone is a reading.
     for (std::string_view line : {"0000111\n"sv, "\n"sv, ""sv,
                                   "\0"
                                   "0000111\r\n"sv,
-                                  "Z1\rQ999\r\n"sv})
+                                  "Z1\r0      \rU  \r\n"sv, "Y1\rQ999\r\n"sv})
         Parse(ParseTs748Frame, line);
     EXPECT_EQ(Field(DF_NET_WEIGHT), "200.000");
-    EXPECT_EQ(Field(DF_STATUS), "Z");
-    EXPECT_EQ(TextReady(), 9);
+    EXPECT_EQ(Field(DF_STATUS), "Y");
+    EXPECT_EQ(TextReady(), 5);
 }
 
 TEST_F(LineParserTest, Tr500FourShapes) {
@@ -148,19 +156,21 @@ TEST_F(LineParserTest, Tr500PartialLines) {
     Parse(ParseTr500Frame, "900012.50\r100000.50\r\n");
     EXPECT_EQ(Field(DF_NET_WEIGHT), "12.500");
     EXPECT_EQ(Field(DF_TARE_WEIGHT), "0.500");
-    // Net only: the tare keeps its text.
+    // Net only: the tare keeps its text as it is, not converted to grams a second time.
+    g_WeightConversion = "1";
     Parse(ParseTr500Frame, "00002.00\r\n");
-    EXPECT_EQ(Field(DF_NET_WEIGHT), "2.000");
+    EXPECT_EQ(Field(DF_NET_WEIGHT), "2000.000");
     EXPECT_EQ(Field(DF_TARE_WEIGHT), "0.500");
+    g_WeightConversion = "0";
     // A shorter net holds only the new characters.
     Parse(ParseTr500Frame, "3\r00000.50\r\n");
     EXPECT_EQ(Field(DF_NET_WEIGHT), "3.000");
     // No CR before the last LF: the tare keeps the LF, which the formatter leaves standing.
     Parse(ParseTr500Frame, "00012.50\r00000.75\n");
     EXPECT_EQ(Field(DF_TARE_WEIGHT), "0.75\n");
-    // An empty tare record: the tare takes the CR and the LF.
+    // An empty tare record: the tare takes the CR and the LF, which are no number: it is emptied.
     Parse(ParseTr500Frame, "00012.50\r\r\n");
-    EXPECT_EQ(Field(DF_TARE_WEIGHT), "\r\n");
+    EXPECT_EQ(Field(DF_TARE_WEIGHT), "");
     // A CR inside the tare that no LF follows starts the tare again from that CR.
     Parse(ParseTr500Frame, "00012.50\r1\r2.5\r\n");
     EXPECT_EQ(Field(DF_TARE_WEIGHT), "\r2.5");

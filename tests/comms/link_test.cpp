@@ -8,8 +8,17 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
 #include <netinet/in.h>
+#include <optional>
+#include <pwd.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -54,6 +63,50 @@ int FreeTcpPort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
     ::close(fd);
     return ntohs(address.sin_port);
+}
+
+// Runs `body` in a child process and returns the text it gave; the child exits right after it.
+std::string RunInChild(const std::function<std::string()>& body) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        const std::string text = body();
+        [[maybe_unused]] ssize_t n = ::write(fds[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return text;
+}
+
+// What RunInChild gives when the child could not become what the test needs.
+constexpr char kChildCannot[] = "child cannot: ";
+
+// Runs `body` as an ordinary user: as "nobody" when the tests run as root, else as the user they
+// run as. nullopt, with the reason in `*why`, when the child could not switch to that user.
+std::optional<std::string> RunAsOrdinaryUser(const std::function<std::string()>& body, std::string* why) {
+    const passwd* nobody = ::getpwnam("nobody");
+    const uid_t uid = nobody ? nobody->pw_uid : 65534;
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    const std::string text = RunInChild([&]() -> std::string {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+            return std::string(kChildCannot) + "switch to the user nobody";
+        return body();
+    });
+    if (text.rfind(kChildCannot, 0) == 0) {
+        *why = text;
+        return std::nullopt;
+    }
+    return text;
 }
 
 TEST_F(LinkTest, SerialSettingsChecksRunInOrderAndConcatenate) {
@@ -132,17 +185,22 @@ TEST(SerialDevicePathTest, MapsPortNamesToDevices) {
         EXPECT_EQ(platform::SerialDevicePath(c.name), c.path) << c.name;
 }
 
+// Every message says why, in words that tell the user what to mend.
 TEST_F(LinkTest, OpeningFailuresGiveTheirMessages) {
     // A port that does not exist is reported after the pause.
     dev->m_port = "/dev/pondra-no-such-port";
     auto start = Clock::now();
-    EXPECT_EQ(OpenDeviceLink(dev), "Error opening /dev/pondra-no-such-port");
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Error opening /dev/pondra-no-such-port: No such file or directory (there is no "
+              "/dev/pondra-no-such-port: check the port name, and that the scale's adapter "
+              "is plugged in)");
     EXPECT_GE(SecondsSince(start), 1.9);
     EXPECT_FALSE(dev->m_link.IsOpen());
 
     // A device that is no serial port.
     dev->m_port = "/dev/null";
-    EXPECT_EQ(OpenDeviceLink(dev), "Error initialise communication parameters!");
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Error initialise communication parameters! (/dev/null is not a serial port)");
     EXPECT_FALSE(dev->m_link.IsOpen());
 
     // Four data bits pass the check but no Linux port can run them.
@@ -165,12 +223,65 @@ TEST_F(LinkTest, PortInUseIsRefused) {
     ASSERT_EQ(OpenDeviceLink(dev), "");
     Device* second = CreateDevice();
     scale.Attach(second);
-    EXPECT_EQ(OpenDeviceLink(second), "Error opening " + scale.PortPath());
+    EXPECT_EQ(OpenDeviceLink(second), "Error opening " + scale.PortPath() +
+                                          ": Device or resource busy (the port is in use by another program, "
+                                          "or by another scale)");
     EXPECT_FALSE(second->m_link.IsOpen());
     // Released on close: the port can be opened again.
     CloseDevice(dev);
     EXPECT_EQ(OpenDeviceLink(second), "");
     CloseDevice(second);
+}
+
+// A port that another program holds open too (a pty bridge, a port server) can be opened again by
+// an ordinary user after the program closed it: closing ends the exclusive use.
+TEST_F(LinkTest, PortOpensAgainAfterCloseWhileAnotherProgramHoldsIt) {
+    sim::SimScale scale(sim::SimScale::Pty); // this process holds both ends of the line
+    scale.Attach(dev);
+    ASSERT_EQ(::chmod(scale.PortPath().c_str(), 0666), 0);
+    std::string why;
+    const auto opened = RunAsOrdinaryUser(
+        [&] {
+            std::string results = OpenDeviceLink(dev).Bytes() + "|";
+            CloseDevice(dev);
+            results += OpenDeviceLink(dev).Bytes();
+            CloseDevice(dev);
+            return results;
+        },
+        &why);
+    if (!opened)
+        GTEST_SKIP() << why;
+    EXPECT_EQ(*opened, "|");
+}
+
+// A user who may not open the port is told how to get the right to: join the port's group, or,
+// where no group may use it, ask for access.
+TEST_F(LinkTest, PortRefusedToTheUserSaysHowToGetAccess) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can hand the port to another owner and group";
+    const group* dialout = ::getgrnam("dialout");
+    if (!dialout)
+        GTEST_SKIP() << "this system has no group dialout";
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(dev);
+    const std::string path = scale.PortPath();
+    struct Case {
+        gid_t group;
+        mode_t mode;
+        std::string hint;
+    } cases[] = {
+        {dialout->gr_gid, 0660, "add the user to the group dialout, then log in again"},
+        {0, 0600, "this user may not use " + path + ": ask the administrator for access"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(::chown(path.c_str(), 0, c.group), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        std::string why;
+        const auto message = RunAsOrdinaryUser([&] { return OpenDeviceLink(dev).Bytes(); }, &why);
+        if (!message)
+            GTEST_SKIP() << why;
+        EXPECT_EQ(*message, "Error opening " + path + ": Permission denied (" + c.hint + ")");
+    }
 }
 
 TEST_F(LinkTest, SerialPortPassesEveryByteUnchanged) {
@@ -254,27 +365,66 @@ TEST_F(LinkTest, BytesAreTakenAsSoonAsTheyArrive) {
     }
 }
 
-TEST_F(LinkTest, TcpAddressWithoutListenerTimesOut) {
+// Each way a connection fails is told with its reason: a refusal at once, silence after the wait.
+TEST_F(LinkTest, TcpFailuresSayWhy) {
     // An address that does not parse is refused without any attempt to connect.
     dev->m_ipAddress = "0";
     dev->m_tcpPort = "80";
-    EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0:80.");
+    EXPECT_EQ(ConnectEthernetDevice(dev),
+              "Error (22) connecting to ethernet device at 0:80: Invalid argument.");
     // Nor is 0.0.0.0, which Linux would route to a service of this machine.
     sim::SimScale local(sim::SimScale::Tcp);
     dev->m_ipAddress = "0.0.0.0";
     dev->m_tcpPort = std::to_string(local.TcpPort());
-    EXPECT_EQ(ConnectEthernetDevice(dev),
-              "Error (22) connecting to ethernet device at 0.0.0.0:" + dev->m_tcpPort + ".");
+    EXPECT_EQ(ConnectEthernetDevice(dev), "Error (22) connecting to ethernet device at 0.0.0.0:" +
+                                              dev->m_tcpPort + ": Invalid argument.");
     EXPECT_FALSE(local.WaitForConnection(std::chrono::milliseconds(200)));
 
     const std::string port = std::to_string(FreeTcpPort());
     dev->m_useEthernet = "1";
     dev->m_ipAddress = "127.0.0.1";
     dev->m_tcpPort = port;
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Error (111) connecting to ethernet device at 127.0.0.1:" + port +
+                  ": Connection refused (nothing takes connections on that port: check the "
+                  "port number, and that the scale is switched on).");
+    EXPECT_FALSE(dev->m_link.IsOpen());
+
+    // A listener whose queue is full answers no more: the connection times out.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const int queued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(queued, reinterpret_cast<sockaddr*>(&address), length), 0);
+    dev->m_tcpPort = std::to_string(ntohs(address.sin_port));
     auto start = Clock::now();
-    EXPECT_EQ(OpenDeviceLink(dev), "Timeout error connecting to ethernet device at 127.0.0.1:" + port + ".");
+    EXPECT_EQ(OpenDeviceLink(dev),
+              "Timeout error connecting to ethernet device at 127.0.0.1:" + dev->m_tcpPort +
+                  ": no answer from the scale (check the address, the network cable, and "
+                  "that the scale is switched on).");
     ExpectLasted(start, 1.0);
     EXPECT_FALSE(dev->m_link.IsOpen());
+    ::close(queued);
+    ::close(listener);
+
+    // A network this machine has no way to: in a network of the test's own, where nothing is up.
+    const std::string unreachable = RunInChild([&] {
+        if (::unshare(CLONE_NEWNET) != 0 && ::unshare(CLONE_NEWUSER | CLONE_NEWNET) != 0)
+            return std::string(kChildCannot) + "make a network of its own";
+        dev->m_ipAddress = "10.1.2.3";
+        dev->m_tcpPort = "4001";
+        return OpenDeviceLink(dev).Bytes();
+    });
+    if (unreachable.rfind(kChildCannot, 0) == 0)
+        GTEST_SKIP() << unreachable;
+    EXPECT_EQ(unreachable,
+              "Error (101) connecting to ethernet device at 10.1.2.3:4001: Network is unreachable "
+              "(check the address, and this computer's network connection).");
 }
 
 TEST_F(LinkTest, TcpLinkReadsWritesTimesOutAndSeesPeerClose) {

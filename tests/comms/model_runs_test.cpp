@@ -3,8 +3,11 @@
 // comes out in the fields.
 #include "model_run_fixture.h"
 
+#include <fcntl.h>
 #include <set>
+#include <sys/ioctl.h>
 #include <tuple>
+#include <unistd.h>
 
 using namespace sim;
 using namespace std::chrono_literals;
@@ -151,6 +154,43 @@ TEST_P(ModelRunFixture, ModeWithoutEngineEndsQuietly) {
         EXPECT_TRUE(gui->Messages().empty()) << model << " " << mode;
         TearDown();
     }
+}
+
+class PtyModelRun : public ModelRunBase {
+protected:
+    PtyModelRun() : ModelRunBase(SimScale::Pty) {}
+};
+
+// Waits until the port holds `count` bytes that the program has not read.
+bool PortHolds(const std::string& path, int count) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    auto holds = [fd, count] {
+        int pending = 0;
+        return ::ioctl(fd, FIONREAD, &pending) == 0 && pending >= count;
+    };
+    const bool held = sim::WaitUntil(holds);
+    ::close(fd);
+    return held;
+}
+
+// A Stream start takes only what the scale sends from then on, and a line that holds no reading
+// (noise, an empty line) neither repeats the last reading nor holds back the next.
+TEST_F(PtyModelRun, StreamTakesEachReadingSentAfterItsStartOnce) {
+    const std::string before = "0012 000099.00 kg\r\n0012 000098.00 kg\r\n\r\n";
+    ASSERT_EQ(::write(scale->LineFd(), before.data(), before.size()), static_cast<ssize_t>(before.size()));
+    ASSERT_TRUE(PortHolds(scale->PortPath(), static_cast<int>(before.size())));
+    Start("Orvel QB/QT", "Stream",
+          {Send("\r\n0012 000012.50 kg\r\n\xff\xfe\x81\n\r\n0012 000013.00 kg\r\n"), Silent()});
+    ASSERT_TRUE(WaitForReadings(2));
+    EXPECT_TRUE(WorkerBlocked());
+    Stop();
+    EXPECT_EQ(FinalCode(), kStatusStopped);
+    const auto readings = gui->Readings();
+    ASSERT_EQ(readings.size(), 2u);
+    EXPECT_EQ(readings[0][DF_GROSS_WEIGHT], "12.500");
+    EXPECT_EQ(readings[1][DF_GROSS_WEIGHT], "13.000");
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, ModelRunFixture, ::testing::Values(SimScale::Pty, SimScale::Tcp),

@@ -2,6 +2,7 @@
 #include "comms/parsers/mareno.h"
 #include "comms/parsers/orvel.h"
 #include "comms/parsers/tr152.h"
+#include "comms/parsers/tsx4000.h"
 #include "parser_fixture.h"
 
 namespace {
@@ -26,12 +27,12 @@ TEST_F(RecordParserTest, MarenoFieldsCountedFromTheEnd) {
         EXPECT_EQ(Field(DF_WEIGHT_UNIT), c.unit) << c.line;
         EXPECT_EQ(Field(DF_STATUS), c.status) << c.line;
     }
-    // 13 and 17 bytes, and an empty line: nothing changes, but each is announced.
+    // 13 and 17 bytes, an empty line and a weight of blanks are no reading: nothing changes.
     const std::string before = Snapshot();
-    for (std::string_view line : {"+12.345 gST\r\n"sv, "+00012.3450 gST\r\n"sv, ""sv})
+    for (std::string_view line : {"+12.345 gST\r\n"sv, "+00012.3450 gST\r\n"sv, ""sv, "       . kgST\r\n"sv})
         Parse(ParseMarenoFrame, line);
     EXPECT_EQ(Snapshot(), before);
-    EXPECT_EQ(TextReady(), 7);
+    EXPECT_EQ(TextReady(), 4);
 }
 
 TEST_F(RecordParserTest, OrvelFixedPlaces) {
@@ -51,14 +52,16 @@ TEST_F(RecordParserTest, OrvelFixedPlaces) {
     Parse(ParseOrvelFrame, "0001  00002.5)7 g\r\n");
     EXPECT_EQ(Field(DF_GROSS_WEIGHT), "2.57");
     EXPECT_EQ(Field(DF_WEIGHT_UNIT), " g");
-    // A line that ends early leaves the later fields; the weight is formatted again.
-    Parse(ParseOrvelFrame, "0002\r\n");
-    EXPECT_EQ(Field(DF_SCALE_NO), "0002");
+    // A line that ends before the weight, an empty line and a weight of blanks are no reading:
+    // nothing changes (an empty line once gave a gross weight of 0.00).
+    for (std::string_view line : {"0002\r\n"sv, "\r\n"sv, "0002    .     kg\r\n"sv})
+        Parse(ParseOrvelFrame, line);
+    EXPECT_EQ(Field(DF_SCALE_NO), "0001");
     EXPECT_EQ(Field(DF_GROSS_WEIGHT), "2.57");
     // A bracket as the last byte reads nothing past the line.
     Parse(ParseOrvelFrame, "0003 00000(");
     EXPECT_EQ(Field(DF_GROSS_WEIGHT), "0.00");
-    EXPECT_EQ(TextReady(), 6);
+    EXPECT_EQ(TextReady(), 5);
 }
 
 TEST_F(RecordParserTest, Tr152AndTsx4000CodedRecords) {
@@ -82,9 +85,11 @@ TEST_F(RecordParserTest, Tr152AndTsx4000CodedRecords) {
     EXPECT_EQ(Field(DF_STATUS), "");
     EXPECT_EQ(Field(DF_NET_WEIGHT), "3.000");
     EXPECT_EQ(Field(DF_TARE_WEIGHT), "0.200");
+    // Records without a value, or weights sent as blanks, are no reading.
     Parse(ParseTr152Frame, "BS\rB\rX123\r\r\n");
+    Parse(ParseTr152Frame, "BxS\r0       \r4\r\n");
     EXPECT_EQ(Field(DF_STATUS), "");
-    EXPECT_EQ(TextReady(), 4);
+    EXPECT_EQ(TextReady(), 3);
 }
 
 } // namespace

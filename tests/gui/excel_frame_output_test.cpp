@@ -66,9 +66,9 @@ TEST(FrameExcelOutputTest, BoxesAndTheSaveAnswerGoThroughTheFramesMessageBoxes) 
     output.WriteReadingToExcel(dev);
     output.CloseExcel();
     const auto dump = DumpWorkbook(path);
-    EXPECT_EQ(dump.at("Data!C2").substr(0, 10), "float:42.5");
-    EXPECT_EQ(dump.at("Data!B2").substr(0, 5), "str:'"); // the date and time as text
-    EXPECT_GT(dump.at("Data!B2").find('\t'), 7u);
+    EXPECT_EQ(dump.at("Data!C5").substr(0, 10), "float:42.5"); // below B4, the last filled cell
+    EXPECT_EQ(dump.at("Data!B5").substr(0, 5), "str:'");      // the date and time as text
+    EXPECT_GT(dump.at("Data!B5").find('\t'), 7u);
 
     SetMessageBoxHook(nullptr);
     frame->Destroy();

@@ -2,6 +2,7 @@
 // window in this process, the save question answered, and the workbook read back with openpyxl.
 #include "window_fixture.h"
 
+#include "app/core/excel_journal.h"
 #include "app/gui/command_ids.h"
 #include "app/gui_base/message_box.h"
 #include "comms/device.h"
@@ -12,7 +13,17 @@
 #include "support/xlsx_fixture.h"
 
 #include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
 #include <functional>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace {
 
@@ -88,15 +99,17 @@ protected:
 
 } // namespace
 
+// Readings go past cells that hold values: in "rich" from the start cell B2 on (text) below B4 or
+// right of C2; in "unordered" the second reading goes below C3.
 TEST_F(ExcelTransferTest, ReadingsGoAlongRowsOrColumnsAndAreSaved) {
     const struct {
         const char* workbook; // "unordered": rows stored as 9, 1, 3, with C3 and D3 in row 3
         int byRows;
         const char* lastFirstCell;
         std::vector<std::string> cells; // net and tare of the first reading, then of the second
-    } cases[] = {{"rich", 0, "B3", {"B2", "C2", "B3", "C3"}},
-                 {"rich", 1, "C2", {"B2", "B3", "C2", "C3"}},
-                 {"unordered", 0, "B3", {"B2", "C2", "B3", "C3"}}};
+    } cases[] = {{"rich", 0, "B6", {"B5", "C5", "B6", "C6"}},
+                 {"rich", 1, "E2", {"D2", "D3", "E2", "E3"}},
+                 {"unordered", 0, "B4", {"B2", "C2", "B4", "C4"}}};
     for (const auto& c : cases) {
         MakeWorkbook(c.workbook, m_book);
         g_ExcelByRows = c.byRows;
@@ -112,14 +125,15 @@ TEST_F(ExcelTransferTest, ReadingsGoAlongRowsOrColumnsAndAreSaved) {
 
 TEST_F(ExcelTransferTest, BlankEntryAndAnsweringNoLeaveTheWorkbookAlone) {
     SetFields({"Net Weight", " <Blank>", "Tare Weight", "-----"});
-    Transfer("B3");
-    EXPECT_EQ(Cell("B2"), "float:12.34");
+    Transfer("B6");
+    EXPECT_EQ(Cell("B5"), "float:12.34");
+    EXPECT_EQ(Cell("D5"), "float:2.5");
+    EXPECT_EQ(Cell("B2"), "str:'text 2'");
     EXPECT_EQ(Cell("C2"), "str:'keep me'");
-    EXPECT_EQ(Cell("D2"), "float:2.5");
 
     const std::string bytes = ReadBytes(m_book);
     m_answer = wxNO;
-    Transfer("B5");
+    Transfer("B8");
     EXPECT_EQ(ReadBytes(m_book), bytes);
 }
 
@@ -171,7 +185,7 @@ TEST_F(ExcelTransferTest, ChangingTheOutputModeAsksToSaveTheWorkbook) {
     scale.Attach(g_DeviceList[0].get());
     scale.Run({sim::Send(kFrame1), sim::Pause(100ms), sim::Send(kFrame2), sim::Silent()});
     Command(ID_TRANSFER_START);
-    ASSERT_TRUE(PumpUntil([&] { return g_ExcelNextCell == "B3"; })) << g_ExcelNextCell;
+    ASSERT_TRUE(PumpUntil([&] { return g_ExcelNextCell == "B6"; })) << g_ExcelNextCell;
     wxTheApp->CallAfter([] {
         for (wxWindow* window : wxTopLevelWindows)
             if (auto* dialog = dynamic_cast<COutputMode*>(window); dialog && dialog->IsModal()) {
@@ -183,11 +197,164 @@ TEST_F(ExcelTransferTest, ChangingTheOutputModeAsksToSaveTheWorkbook) {
     EXPECT_EQ(g_OutMode, "Log");
     EXPECT_FALSE(Running());
     EXPECT_EQ(m_boxes, std::vector<std::string>{kSaveQuestion});
-    EXPECT_EQ(Cell("B2"), "float:12.34");
-    EXPECT_EQ(Cell("C2"), "float:2.5");
-    EXPECT_EQ(Cell("B3"), "float:1.0");
+    EXPECT_EQ(Cell("B5"), "float:12.34");
+    EXPECT_EQ(Cell("C5"), "float:2.5");
+    EXPECT_EQ(Cell("B6"), "float:1.0");
     // Nothing is left to ask about at the end.
     m_boxes.clear();
     EXPECT_TRUE(CloseWindow());
     EXPECT_TRUE(m_boxes.empty());
+}
+
+namespace {
+
+// Pondra itself in a process of its own, started from its folder beside its settings file as a
+// user starts it (the transfer starts with the program), and ended by the system in the middle of
+// a transfer.
+class ExcelProcessTest : public ExcelTransferTest {
+protected:
+    void TearDown() override {
+        for (pid_t* pid : {&m_program, &m_server})
+            if (*pid > 0) {
+                kill(*pid, SIGKILL);
+                waitpid(*pid, nullptr, 0);
+            }
+        ExcelTransferTest::TearDown();
+    }
+
+    void StartProgram(const std::string& display) {
+        const std::string program = (m_dir / "Pondra").string();
+        std::error_code error;
+        if (!std::filesystem::exists(program))
+            std::filesystem::create_hard_link(PONDRA_EXECUTABLE, program, error);
+        if (error)
+            std::filesystem::copy_file(PONDRA_EXECUTABLE, program);
+        std::vector<std::string> env{"HOME=" + m_dir.string(), "DISPLAY=" + display};
+        for (char** e = environ; *e; ++e) {
+            const std::string_view entry(*e);
+            if (!entry.starts_with("HOME=") && !entry.starts_with("DISPLAY=") &&
+                !entry.starts_with("XDG_CONFIG_HOME="))
+                env.emplace_back(entry);
+        }
+        std::vector<char*> envp;
+        for (std::string& entry : env)
+            envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+        ASSERT_EQ(posix_spawn(&m_program, program.c_str(), nullptr, nullptr, argv, envp.data()), 0);
+    }
+
+    // An X server of the program's own, which the test can take away; returns its display.
+    std::string StartServer() {
+        int ready[2];
+        if (pipe2(ready, O_CLOEXEC) != 0)
+            return "";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+        // It reports each display number it finds taken.
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const char* args[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-noreset", nullptr};
+        const int spawned =
+            posix_spawnp(&m_server, "Xvfb", &actions, nullptr, const_cast<char* const*>(args), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(ready[1]);
+        std::string number;
+        pollfd fd{ready[0], POLLIN, 0};
+        char ch = 0;
+        while (spawned == 0 && poll(&fd, 1, 30000) == 1 && read(ready[0], &ch, 1) == 1 && ch != '\n')
+            number += ch;
+        close(ready[0]);
+        return number.empty() ? "" : ":" + number;
+    }
+
+    // The readings in the program's journals.
+    std::size_t JournaledReadings() const {
+        std::size_t count = 0;
+        for (const std::string& path : FindJournals(m_dir.string()))
+            if (const auto journal = ParseJournal(ReadFile(path)))
+                count += journal->readings.size();
+        return count;
+    }
+
+    // Waits up to 30 s for the condition.
+    static bool WaitFor(const std::function<bool()>& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (!condition() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(10ms);
+        return condition();
+    }
+
+    bool ProgramEnded() {
+        WaitFor([this] { return m_program < 0 || waitpid(m_program, nullptr, WNOHANG) != 0; });
+        const bool ended = m_program < 0 || waitpid(m_program, nullptr, WNOHANG) == -1;
+        if (ended)
+            m_program = -1;
+        return ended;
+    }
+
+    pid_t m_program = -1;
+    pid_t m_server = -1;
+};
+
+} // namespace
+
+// Killed, told to end, or left without its display, the program loses none of the transfer's
+// readings: it saves the workbook when it can, and otherwise the next start puts the readings in
+// and says so. The readings of that next run go below them.
+TEST_F(ExcelProcessTest, ReadingsOutliveTheProgramAndTheNextRunGoesBelowThem) {
+    const struct {
+        const char* how;
+        int signal; // 0: the X server goes away
+    } cases[] = {{"killed", SIGKILL}, {"terminated", SIGTERM}, {"display gone", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        MakeWorkbook("rich", m_book);
+        const std::string untouched = ReadBytes(m_book);
+        sim::SimScale scale(sim::SimScale::Tcp);
+        scale.Attach(g_DeviceList[0].get());
+        scale.Run({sim::Send(kFrame1), sim::Pause(100ms), sim::Send(kFrame2), sim::Silent()});
+        g_StartUp = "Mini";
+        Frame()->SaveSettings();
+        g_StartUp = "Norm";
+
+        const std::string display = c.signal ? std::getenv("DISPLAY") : StartServer();
+        ASSERT_FALSE(display.empty());
+        StartProgram(display);
+        ASSERT_TRUE(WaitFor([this] { return JournaledReadings() == 2; }));
+        kill(c.signal ? m_program : m_server, c.signal ? c.signal : SIGTERM);
+        ASSERT_TRUE(ProgramEnded());
+        if (m_server > 0) {
+            waitpid(m_server, nullptr, 0);
+            m_server = -1;
+        }
+
+        if (c.signal == SIGKILL) {
+            EXPECT_EQ(ReadBytes(m_book), untouched);
+            // The next start, here in this process, finds the journal.
+            Frame()->SaveSettings();
+            Frame()->Destroy();
+            Pump();
+            Exit();
+            m_boxes.clear();
+            ASSERT_TRUE(Start());
+            EXPECT_EQ(m_boxes,
+                      std::vector<std::string>{"Pondra ended before it saved the workbook " + m_book +
+                                               ".\nThe 2 readings of that transfer were recovered and "
+                                               "saved in it."});
+        }
+        EXPECT_EQ(JournaledReadings(), 0u);
+        EXPECT_TRUE(FindJournals(m_dir.string()).empty());
+        // Below B4, the last filled cell of the start cell's column.
+        for (const auto& [cell, value] :
+             {std::pair{"B5", "float:12.34"}, {"C5", "float:2.5"}, {"B6", "float:1.0"}, {"C6", "float:2.5"}})
+            EXPECT_EQ(Cell(cell), value) << cell;
+    }
+    // The next run begins at the start cell again, and goes below the readings of the run before.
+    g_ExcelNextCell.clear();
+    m_boxes.clear();
+    Transfer("B8");
+    EXPECT_EQ(Cell("B6"), "float:1.0");
+    EXPECT_EQ(Cell("B7"), "float:12.34");
+    EXPECT_EQ(Cell("B8"), "float:1.0");
 }

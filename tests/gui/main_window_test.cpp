@@ -230,16 +230,20 @@ TEST_F(WindowTest, LogFileChoiceGetsItsExtensionAndTheFileIsCreated) {
     EXPECT_EQ(m_boxes[0], "Cannot create data log file");
     EXPECT_EQ(Frame()->GetLogFilePath(), dir + "missing/folder/data.log");
 
-    // A named pipe that nothing writes is refused at once, with what it is.
+    // A named pipe that nothing writes is refused at once, with what it is, and named as the file
+    // system names it (the hook has the box's text in UTF-8).
+    const std::string folder = dir + "W\xC3\xA4gung \xC5\x81\xC3\xB3"
+                                     "d\xC5\xBA/"; // a UTF-8 name
+    std::filesystem::create_directory(folder);
     {
-        NamedPipe pipe(dir + "pipe.log");
+        NamedPipe pipe(folder + "pipe.log");
         ASSERT_TRUE(pipe.Made());
-        Frame()->SetLogFileChoice(dir + "pipe.log");
+        Frame()->SetLogFileChoice(folder + "pipe.log");
         EXPECT_FALSE(pipe.HadToBeFreed());
     }
     ASSERT_EQ(m_boxes.size(), 2u);
     EXPECT_EQ(m_boxes[1],
-              "Cannot create data log file\n" + dir + "pipe.log: it is a named pipe, not a file.");
+              "Cannot create data log file\n" + folder + "pipe.log: it is a named pipe, not a file.");
     Frame()->SetLogFileChoice(dir + "missing/folder/data");
 
     // The log path is part of the settings file.
@@ -349,6 +353,47 @@ TEST_F(WindowTest, DocumentTextIsKeptByteForByteNeverAsksToBeSavedAndFourRecentF
     EXPECT_EQ(fileMenu->FindItem(wxID_FILE5), nullptr);
     ASSERT_NE(fileMenu->FindItem(wxID_FILE1), nullptr);
     EXPECT_TRUE(Contains(ToBytes(fileMenu->FindItem(wxID_FILE1)->GetItemLabel()), "other5.txt"));
+}
+
+// Readings go where the caret is, but never into a line and never over the selection, so that a
+// click or a selection in the view garbles nothing that File Save keeps. The caret or the selection
+// stays on its text.
+TEST_F(WindowTest, ViewPutsTextBesideTheCaretsLineNeverIntoItNorOverTheSelection) {
+    ASSERT_TRUE(StartWithDefaults());
+    CPondraView* view = Frame()->GetView();
+    ASSERT_NE(view, nullptr);
+    wxTextCtrl* edit = view->GetEdit();
+    const std::string user = "12/09/26 15:18:20 +100.00\r\nnote\r\n";
+    const long end = static_cast<long>(user.size());
+    const std::vector<std::string> lines{"A\r\n", "B\r\n"};
+    const std::vector<std::string> trace{"PC-Scale01 : P", "Scale01    : x\r\n"}; // a piece, then a line
+    const std::string atTop = "A\r\nB\r\n" + user;
+    const struct {
+        const char* name;
+        long from, to; // the caret, or the selection, in `user`
+        const std::vector<std::string>& texts;
+        std::string expected;
+    } cases[] = {
+        {"caret at the end", end, end, lines, user + "A\r\nB\r\n"},
+        {"caret inside a line", 9, 9, lines, atTop},
+        {"selection across lines", 9, 29, lines, atTop},
+        {"everything selected", 0, end, lines, atTop},
+        {"trace inside the text", 29, 29, trace,
+         user.substr(0, 27) + "PC-Scale01 : P\r\n" + trace[1] + "note\r\n"},
+        {"trace at the end", end, end, trace, user + trace[0] + trace[1]},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view->SetText(user);
+        edit->SetSelection(c.from, c.to);
+        for (const std::string& text : c.texts)
+            view->InsertText(text);
+        EXPECT_EQ(view->GetText(), c.expected);
+        long from = 0, to = 0;
+        edit->GetSelection(&from, &to);
+        EXPECT_EQ(ToBytes(edit->GetRange(from, to)), user.substr(c.from, c.to - c.from));
+        EXPECT_EQ(ToBytes(edit->GetRange(from, edit->GetLastPosition())), user.substr(c.from));
+    }
 }
 
 // The file holds the view's bytes: a character typed into the view that no byte holds is named,

@@ -7,12 +7,14 @@
 #include "app/gui/command_ids.h"
 #include "app/gui/frame_notifier.h"
 #include "support/fifo.h"
+#include "support/file_conditions.h"
 #include "support/sim_scale.h"
 #include "support/wait.h"
 #include "support/window_manager.h"
 #include "support/x11_target_window.h"
 #include "support/x_typing.h"
 
+#include <X11/extensions/Xfixes.h>
 #include <X11/keysym.h>
 #include <algorithm>
 #include <atomic>
@@ -148,8 +150,14 @@ TEST_F(TransferTest, GetWithoutAWorkbookInExcelModeStopsEverything) {
     EXPECT_FALSE(Scale(0)->RequestEvent.IsSet());
 }
 
+std::string NoSuchPortMessage(const std::string& port) {
+    return "Scale Scale01: Error opening " + port + ": No such file or directory (there is no " + port +
+           ": check the port name, and that the scale's adapter is plugged in)";
+}
+const std::string kNoSuchPortMessage = NoSuchPortMessage("/dev/pondra-no-such-port");
+
 TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
-    Scale(0)->m_port = "/dev/pondra-no-such-port";
+    Scale(0)->m_port = "/dev/pondra-no-such-port-\xC3\xA4"; // named in UTF-8
     CreateDevice();
     sim::SimScale scale(sim::SimScale::Pty);
     scale.Attach(Scale(1));
@@ -159,7 +167,7 @@ TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
         ScaleBoxCloser closer(Frame());
         Command(ID_TRANSFER_START);
         ASSERT_EQ(closer.Texts().size(), 1u);
-        EXPECT_EQ(closer.Texts()[0], "Scale Scale01: Error opening /dev/pondra-no-such-port");
+        EXPECT_EQ(closer.Texts()[0], NoSuchPortMessage("/dev/pondra-no-such-port-\xC3\xA4"));
         EXPECT_EQ(closer.OffersCancel(), std::vector<bool>{false}); // nothing to choose: OK only
     }
     // The second scale started as the first of the transfer: hotkey, timer and log are set up.
@@ -167,6 +175,102 @@ TEST_F(TransferTest, AScaleThatFailsToOpenIsReportedAndTheOthersRun) {
     EXPECT_FALSE(Scale(0)->m_worker);
     EXPECT_TRUE(g_LogFile.IsOpen());
     EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Hotkey \"Ctl + Alt +  A\" registered");
+}
+
+// What the screen shows while the window's thread is busy, seen on a connection of its own: whether
+// the pointer, placed on `area`, takes another shape, and whether `area` is painted anew.
+class BusyWatcher {
+public:
+    // Places the pointer; the window learns that it is over it when it next handles events.
+    explicit BusyWatcher(const wxRect& area) : m_area(area), m_display(XOpenDisplay(nullptr)) {
+        int event = 0, error = 0, major = 6, minor = 0;
+        m_ok = m_display && XFixesQueryExtension(m_display, &event, &error) &&
+               XFixesQueryVersion(m_display, &major, &minor);
+        if (!m_ok)
+            return;
+        XWarpPointer(m_display, 0, DefaultRootWindow(m_display), 0, 0, 0, 0, area.x + area.width / 2,
+                     area.y + area.height / 2);
+        XSync(m_display, False);
+    }
+    ~BusyWatcher() {
+        Stop();
+        if (m_display)
+            XCloseDisplay(m_display);
+    }
+    bool Ok() const { return m_ok; }
+    // Watches from now on for what differs from the pointer and the area as they are now.
+    void Start() {
+        const unsigned long cursor = Cursor();
+        const std::string pixels = Pixels();
+        m_thread = std::thread([this, cursor, pixels] {
+            while (!m_stop) {
+                m_pointerChanged = m_pointerChanged || Cursor() != cursor;
+                m_areaPainted = m_areaPainted || Pixels() != pixels;
+                std::this_thread::sleep_for(10ms);
+            }
+        });
+    }
+    void Stop() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool PointerChanged() const { return m_pointerChanged; }
+    bool AreaPainted() const { return m_areaPainted; }
+
+private:
+    unsigned long Cursor() {
+        XFixesCursorImage* image = XFixesGetCursorImage(m_display);
+        const unsigned long serial = image ? image->cursor_serial : 0;
+        if (image)
+            XFree(image);
+        return serial;
+    }
+    std::string Pixels() {
+        XImage* image = XGetImage(m_display, DefaultRootWindow(m_display), m_area.x, m_area.y, m_area.width,
+                                  m_area.height, AllPlanes, ZPixmap);
+        if (!image)
+            return {};
+        std::string pixels(image->data, static_cast<std::size_t>(image->bytes_per_line) * image->height);
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    wxRect m_area;
+    Display* m_display;
+    bool m_ok = false;
+    std::thread m_thread;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_pointerChanged{false};
+    std::atomic<bool> m_areaPainted{false};
+};
+
+// A port that is missing is reported after a pause on the window's thread: meanwhile the pointer is
+// busy and the status bar names the scale waited for; afterwards it shows what it showed before.
+TEST_F(TransferTest, AStartThatWaitsForAScaleShowsItIsBusy) {
+    Scale(0)->m_port = "/dev/pondra-no-such-port";
+    Frame()->SetStatusText("Ready", kPaneMessage);
+    Pump();
+    wxStatusBar* status = Frame()->GetStatusBar();
+    wxRect pane;
+    ASSERT_TRUE(status->GetFieldRect(kPaneMessage, pane));
+    pane.Offset(status->GetScreenPosition());
+    BusyWatcher watcher(pane);
+    ASSERT_TRUE(watcher.Ok()) << "no X display with XFIXES";
+    Pump();
+    watcher.Start();
+    {
+        ScaleBoxCloser closer(Frame());
+        // Watched until the window handles events again, which is when the report box opens.
+        wxTimer stop;
+        stop.Bind(wxEVT_TIMER, [&watcher](wxTimerEvent&) { watcher.Stop(); });
+        stop.StartOnce(1);
+        Frame()->StartTransfer();
+        EXPECT_EQ(closer.Texts(), std::vector<std::string>{kNoSuchPortMessage});
+    }
+    EXPECT_TRUE(watcher.PointerChanged());
+    EXPECT_TRUE(watcher.AreaPainted());
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), "Ready");
 }
 
 TEST_F(TransferTest, TenFailingScalesAreReportedNineTimes) {
@@ -432,6 +536,59 @@ TEST_F(TransferTest, AScaleAtFullSpeedLosesNoReadingUnreported) {
     ASSERT_LT(tail.numbers.size(), all.numbers.size());
     EXPECT_TRUE(std::equal(tail.numbers.begin(), tail.numbers.end(), all.numbers.end() - tail.numbers.size()))
         << "the view is the log's last " << tail.numbers.size() << " readings";
+}
+
+// A log on a full disk: every reading is still shown, each one that the log cannot take is
+// reported under it and in the status bar, with the reason and the count, the log never holds part
+// of a line, the held readings follow in order once there is room, and those never written are
+// named when the transfer stops.
+TEST_F(TransferTest, AFullDiskIsReportedAndTheLogTakesTheHeldReadingsLater) {
+    SmallDisk disk(m_dir / "disk");
+    const std::string log = (disk.Folder() / "Data.log").string();
+    // Room for 10 more bytes: a line of 17 goes in only in part.
+    const std::string before = std::string(4096 - 10 - 2, 'x') + "\r\n";
+    WriteFile(log, before);
+    Frame()->SetLogFileChoice(log);
+    disk.Fill(before.size());
+    const auto logged = [&] { // the log, its first line shortened
+        const std::string text = ReadFile(log);
+        return text.starts_with(before) ? "<before>" + text.substr(before.size()) : text.substr(0, 80);
+    };
+    const std::string line1 = kLine1, line2 = kLine2;
+    std::atomic<int> stage{0};
+    sim::SimScale scale(sim::SimScale::Pty);
+    scale.Attach(Scale(0));
+    scale.Run({sim::Send(kFrame1), sim::Send(kFrame2), sim::Until([&] { return stage == 1; }),
+               sim::Send(kFrame1), sim::Until([&] { return stage == 2; }), sim::Send(kFrame2),
+               sim::Silent()});
+    Command(ID_TRANSFER_START);
+
+    const std::string note = "Data log " + log + ": ";
+    const std::string held = " not logged (" + disk.Reason() + "); held until the log can be written again";
+    std::string shown =
+        line1 + note + "1 reading" + held + "\r\n" + line2 + note + "2 readings" + held + "\r\n";
+    EXPECT_TRUE(PumpUntil([&] { return ViewText() == shown; })) << ViewText();
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), note + "2 readings" + held);
+    EXPECT_EQ(logged(), "<before>");
+
+    disk.Free();
+    stage = 1;
+    EXPECT_TRUE(PumpUntil([&] { return logged() == "<before>" + line1 + line2 + line1; })) << logged();
+    shown += line1 + note + "written again; 2 readings held meanwhile now logged\r\n";
+    EXPECT_TRUE(PumpUntil([&] { return ViewText() == shown; })) << ViewText();
+
+    // Up to the end of a block, so that nothing more fits; the next reading is held, then stopped.
+    WriteFile(log, ReadFile(log) + std::string(8192 - ReadFile(log).size() - 2, 'p') + "\r\n");
+    disk.Fill(8192);
+    stage = 2;
+    shown += line2 + note + "1 reading" + held + "\r\n";
+    EXPECT_TRUE(PumpUntil([&] { return ViewText() == shown; })) << ViewText();
+    Command(ID_TRANSFER_STOP);
+    const std::string lost =
+        note + "cannot be written (" + disk.Reason() + "); this held reading is lost to the log:";
+    EXPECT_EQ(ViewText(), shown + lost + "\r\n" + line2.substr(0, line2.size() - 2) + "\r\n");
+    EXPECT_EQ(Frame()->GetPaneText(kPaneMessage), lost);
+    EXPECT_EQ(ReadFile(log).size(), 8192u);
 }
 
 TEST_F(TransferTest, StreamModeTurnsLinkIntoTest) {
@@ -828,13 +985,13 @@ TEST_F(StartUpTransferTest, ReadingsWhileTheFailureBoxIsOpenAreShown) {
             if (auto* box = dynamic_cast<CScaleMessageBox*>(window); box && box->IsModal()) {
                 if (ReadFile(LogPath()).find("\tR-10\r\n") == std::string::npos)
                     return;
-                boxTexts.push_back(box->GetText());
+                boxTexts.push_back(box->GetText().Bytes());
                 box->EndModal(wxID_OK);
             }
     });
     closer.Start(20);
     ASSERT_TRUE(Start());
-    EXPECT_EQ(boxTexts, std::vector<std::string>{"Scale Scale01: Error opening /dev/pondra-no-such-port"});
+    EXPECT_EQ(boxTexts, std::vector<std::string>{kNoSuchPortMessage});
     std::string all;
     for (int i = 1; i <= 10; ++i)
         all += "\tR-" + std::to_string(i) + "\r\n";

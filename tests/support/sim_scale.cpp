@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -195,6 +196,19 @@ bool SimScale::WaitForConnection(std::chrono::milliseconds timeout) {
     return true;
 }
 
+bool SimScale::WaitForOpen(std::chrono::milliseconds timeout) {
+    // The program's open ends by making the port exclusive.
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    pollfd stop{m_stopFd, POLLIN, 0};
+    for (;;) {
+        int exclusive = 0;
+        if (::ioctl(m_slaveFd, TIOCGEXCL, &exclusive) == 0 && exclusive)
+            return true;
+        if (std::chrono::steady_clock::now() > deadline || ::poll(&stop, 1, 1) > 0)
+            return false;
+    }
+}
+
 bool SimScale::AcceptNewest() {
     bool accepted = false;
     for (;;) {
@@ -214,6 +228,8 @@ bool SimScale::AcceptNewest() {
 void SimScale::Play(std::vector<Step> steps) {
     if (m_transport == Tcp && !WaitForConnection())
         Fail("the program did not connect");
+    if (m_transport == Pty && !WaitForOpen(10s))
+        Fail("the program did not open the port");
     for (std::size_t i = 0; i < steps.size() && Failure().empty(); ++i)
         if (!DoStep(steps[i]) && Failure().empty())
             Fail("step " + std::to_string(i + 1) + " stopped");

@@ -68,7 +68,8 @@ public:
     const std::string& PortPath() const { return m_portPath; } // the pseudo-terminal's device
     int TcpPort() const { return m_tcpPort; }
 
-    // Plays the steps on the scale's thread. A TCP scale first waits for the program to connect.
+    // Plays the steps on the scale's thread. A scale first waits for the program to open its port
+    // (to connect, over TCP): what it sent before, the program's open would discard.
     void Run(std::vector<Step> steps);
     // Waits until the script has ended and returns true when every step succeeded. A script
     // still running after the time-out is stopped and fails.
@@ -93,6 +94,7 @@ private:
     void Play(std::vector<Step> steps);
     bool DoStep(const Step& step);
     bool WaitReadable(int fd, std::chrono::steady_clock::time_point deadline);
+    bool WaitForOpen(std::chrono::milliseconds timeout);
     bool Write(const std::string& bytes);
     bool Expect(const std::string& bytes, std::chrono::milliseconds timeout);
     void CloseLine(bool reset);

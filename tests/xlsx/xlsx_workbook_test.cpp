@@ -1,3 +1,4 @@
+#include "support/file_conditions.h"
 #include "support/xlsx_fixture.h"
 #include "xlsx/excel_objects.h"
 
@@ -225,6 +226,13 @@ TEST_F(XlsxWorkbookTest, UnusualButValidPackagesAreWrittenInTheirOwnForm) {
     const std::string sheet = PartText(m_path, "xl/worksheets/sheet1.xml");
     EXPECT_TRUE(Ascending(CellOrder(sheet))) << sheet;
     EXPECT_NE(sheet.find("<x:c r=\"D2\" t=\"inlineStr\"><x:is><x:t"), std::string::npos) << sheet;
+    // A row that is not written is kept byte for byte, and so is a cell numbered by its position.
+    EXPECT_NE(
+        sheet.find("<x:row r=\"3\"><x:c r=\"A3\"><x:v>3</x:v></x:c><x:c r=\"B3\"><x:f t=\"shared\" si=\"0\"/>"
+                   "<x:v>6</x:v></x:c></x:row>"),
+        std::string::npos)
+        << sheet;
+    EXPECT_NE(sheet.find("<x:row><x:c><x:v>2</x:v></x:c><x:c r=\"B2\">"), std::string::npos) << sheet;
     const auto after = DumpWorkbook(m_path);
     EXPECT_EQ(after.at("Hand!A1").substr(0, 5), "int:5");
     EXPECT_EQ(after.at("Hand!B2").substr(0, 5), "int:9");
@@ -384,7 +392,10 @@ TEST_F(XlsxWorkbookTest, WorkbooksBeyondTheSizeBoundAreRefusedBeforeUnpacking) {
     const std::string script = "import zipfile,struct,sys\n"
                                "kind,src,dst=sys.argv[1:]\n"
                                "zin=zipfile.ZipFile(src);zout=zipfile.ZipFile(dst,'w',zipfile.ZIP_DEFLATED)\n"
-                               "[zout.writestr(i.filename,zin.read(i.filename)) for i in zin.infolist()]\n"
+                               "sheet=b'<worksheet><sheetData>'+(b'<row>'+b'<c/>'*16384+b'</row>')*306\n"
+                               "sheet+=b'</sheetData></worksheet>'\n"
+                               "[zout.writestr(i.filename,sheet if kind=='cells' and 'sheet1' in i.filename\n"
+                               "  else zin.read(i.filename)) for i in zin.infolist()]\n"
                                "if kind=='bomb': zout.writestr('xl/media/blank.bin',b' '*101000000)\n"
                                "zout.close()\n"
                                "if kind=='liar':\n"
@@ -420,6 +431,20 @@ TEST_F(XlsxWorkbookTest, WorkbooksBeyondTheSizeBoundAreRefusedBeforeUnpacking) {
             EXPECT_EQ(error.what(), "Cannot open the workbook '" + c.file + c.says);
         }
     }
+
+    // "cells": 20 MB of empty cells in a file of 21 KB; the sheet is refused when it is taken.
+    const std::string cells = m_dir.File("cells.xlsx");
+    ASSERT_EQ(
+        std::system(("/usr/bin/python3 " + m_dir.File("grow.py") + " cells " + m_path + " " + cells).c_str()),
+        0);
+    auto book = XlsxWorkbook::Open(cells);
+    try {
+        book->LoadSheet(0);
+        ADD_FAILURE() << "cells taken";
+    } catch (const SpreadsheetError& error) {
+        EXPECT_EQ(error.what(), "The sheet Hand of '" + cells +
+                                    "' has more than 5000000 cells, the most that Pondra takes.");
+    }
 }
 
 TEST_F(XlsxWorkbookTest, AFailedSaveLeavesTheOldFileAndCanBeRepeated) {
@@ -446,6 +471,30 @@ TEST_F(XlsxWorkbookTest, AFailedSaveLeavesTheOldFileAndCanBeRepeated) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
     // No temporary file is left behind.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+
+    // A full disk: the old file stays whole and the failure says why, until there is room again.
+    SmallDisk disk(m_dir.File("disk"));
+    const std::string onDisk = (disk.Folder() / "book.xlsx").string();
+    MakeWorkbook("rich", onDisk);
+    const std::string bytes = ReadBytes(onDisk);
+    book = XlsxWorkbook::Open(onDisk);
+    std::string noise; // a value that does not pack small, so that the new file is larger
+    for (unsigned n = 1; noise.size() < 30000; n = n * 1103515245u + 12345u)
+        noise += static_cast<char>('a' + (n >> 16) % 26);
+    book->SetCellValue(kData, {1, 1}, noise);
+    disk.Fill(bytes.size());
+    try {
+        book->Save();
+        ADD_FAILURE() << "saved on a full disk";
+    } catch (const SpreadsheetError& error) {
+        EXPECT_EQ(error.what(), "Cannot save the workbook '" + onDisk + "': " + disk.Reason() +
+                                    ".\nThe file on disk is as it was.");
+    }
+    EXPECT_TRUE(ReadBytes(onDisk) == bytes);
+    disk.Free();
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.Folder()), {}), 1);
+    book->Save();
+    EXPECT_EQ(DumpWorkbook(onDisk).at("Data!A1").substr(0, 10), "str:'" + noise.substr(0, 5));
 }
 
 TEST_F(XlsxWorkbookTest, ChangesThatAnotherProgramSavedMeanwhileAreKept) {
