@@ -100,6 +100,17 @@ bool IsSpareShaped(const KeyMap& map, int code) {
     return true;
 }
 
+// The window's parent; None for the root window.
+Window ParentOf(Display* display, Window window) {
+    Window root = 0, parent = None, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count))
+        return None;
+    if (children)
+        XFree(children);
+    return parent;
+}
+
 // Core mapping columns of the levels: 0 plain, 1 Shift, 4 AltGr, 5 AltGr + Shift (group 1 only).
 constexpr int kLevelColumns[4] = {0, 1, 4, 5};
 
@@ -269,17 +280,11 @@ bool X11Keyboard::TakeKeyboard(unsigned* lockedModifiers, int* lockedGroup, std:
 }
 
 unsigned long X11Keyboard::TopLevelOf(unsigned long window) {
-    for (;;) {
-        Window root = 0, parent = None, *children = nullptr;
-        unsigned n = 0;
-        if (!XQueryTree(m_display, window, &root, &parent, &children, &n))
-            return window;
-        if (children)
-            XFree(children);
-        if (parent == root || parent == None)
-            return window;
+    const Window root = DefaultRootWindow(m_display);
+    for (Window parent = ParentOf(m_display, window); parent != None && parent != root;
+         parent = ParentOf(m_display, window))
         window = parent;
-    }
+    return window;
 }
 
 unsigned long X11Keyboard::FocusedWindow() {
@@ -318,13 +323,7 @@ bool X11Keyboard::IsOwnWindow(unsigned long window) {
             if (format == 32 && count == 1)
                 return own;
         }
-        Window root = 0, parent = None, *children = nullptr;
-        unsigned n = 0;
-        if (!XQueryTree(m_display, window, &root, &parent, &children, &n))
-            return false;
-        if (children)
-            XFree(children);
-        window = parent;
+        window = ParentOf(m_display, window);
     }
     return false;
 }
